@@ -1,0 +1,4 @@
+#include "platform/linux/layer.h"
+#include "tests/support/stack.h"
+
+void testReserveStack() { layer::raiseStackLimit(); }

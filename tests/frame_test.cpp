@@ -1,0 +1,171 @@
+// The frame: its blades captured in feedback mode, and its pixels read before the swap.
+#include <cmath>
+#include <vector>
+
+#include "tests/support/app_fixture.h"
+
+namespace {
+
+struct Vertex {
+    double x, y, z;  // object space
+    float s, t;
+};
+
+// The blade corners as the frame computes them: a float angle, double trigonometry.
+std::vector<Vertex> expectedCorners() {
+    std::vector<Vertex> corners;
+    const double r = 8.8f;
+    for (float a = 0.0f; (double)a < 6.28; a = (float)(a + 0.4188790204786391)) {
+        double b = (double)a + (double)0.3f;
+        corners.push_back({0, 0, -1, 1, 0});
+        corners.push_back({(float)(std::sin((double)a) * r), (float)(std::cos((double)a) * r + 0.1), 1, 0, 1});
+        corners.push_back({(float)(std::sin(b) * r), (float)(std::cos(b) * r), 1, 1, 1});
+    }
+    return corners;
+}
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Undoes the 100-degree turn and the translation by -10 of the frame's model-view.
+Vertex toObjectSpace(double ex, double ey, double ez) {
+    const double turn = -100.0 * kPi / 180.0;
+    double z = ez + 10.0;
+    return {ex * std::cos(turn) - ey * std::sin(turn), ex * std::sin(turn) + ey * std::cos(turn), z, 0, 0};
+}
+
+struct ScreenPoint {
+    double x, y;
+};
+
+// Where an object-space point of the frame lands in the window, with the frame's matrices.
+ScreenPoint project(double x, double y, double z) {
+    GLdouble modelview[16], projection[16], wx, wy, wz;
+    GLint viewport[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    gluProject(x, y, z, modelview, projection, viewport, &wx, &wy, &wz);
+    return {wx, wy};
+}
+
+// A point of blade k given by its weights on the apex and the two outer corners.
+ScreenPoint bladePoint(int k, double apex, double first, double second) {
+    std::vector<Vertex> c = expectedCorners();
+    const Vertex* v = &c[3 * k];
+    return project(apex * v[0].x + first * v[1].x + second * v[2].x,
+                   apex * v[0].y + first * v[1].y + second * v[2].y,
+                   apex * v[0].z + first * v[1].z + second * v[2].z);
+}
+
+unsigned pixelAt(ScreenPoint p) { return testReadPixel((int)p.x, (int)p.y); }
+
+bool isYellowOrBlue(unsigned rgb) {
+    unsigned r = rgb >> 16, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+    return (r > 180 && g > 180 && b < 80) || (r < 80 && g < 80 && b > 180);
+}
+
+unsigned brightness(unsigned rgb) { return ((rgb >> 16) + ((rgb >> 8) & 0xFF) + (rgb & 0xFF)) / 3; }
+
+}  // namespace
+
+TEST_F(AppFixture, FeedbackShowsFifteenBladesWithTheirCornersAndTextureCorners) {
+    // An orthographic view that keeps the whole ring, apex included, inside the volume.
+    glViewport(0, 0, 400, 400);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-20, 20, -20, 20, 0, 20);
+    std::vector<GLfloat> buffer(4096);
+    glFeedbackBuffer((GLsizei)buffer.size(), GL_3D_COLOR_TEXTURE, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    gfxDrawScene();
+    GLint used = glRenderMode(GL_RENDER);
+    ASSERT_GT(used, 0);
+
+    std::vector<Vertex> want = expectedCorners();
+    ASSERT_EQ(want.size(), 45u);
+    const int kFloatsPerVertex = 3 + 4 + 4;  // window position, colour, texture coordinate
+    size_t vertex = 0;
+    for (GLint i = 0; i < used;) {
+        ASSERT_EQ(buffer[i], (GLfloat)GL_POLYGON_TOKEN) << "at " << i;
+        ASSERT_EQ(buffer[i + 1], 3.0f);
+        i += 2;
+        for (int corner = 0; corner < 3; ++corner, ++vertex, i += kFloatsPerVertex) {
+            ASSERT_LT(vertex, want.size()) << "more than fifteen blades";
+            const GLfloat* f = &buffer[i];
+            Vertex got = toObjectSpace((f[0] / 200.0 - 1.0) * 20.0, (f[1] / 200.0 - 1.0) * 20.0, -f[2] * 20.0);
+            SCOPED_TRACE(testing::Message() << "blade " << vertex / 3 << ", corner " << corner);
+            EXPECT_NEAR(got.x, want[vertex].x, 2e-4);
+            EXPECT_NEAR(got.y, want[vertex].y, 2e-4);
+            EXPECT_NEAR(got.z, want[vertex].z, 2e-4);
+            EXPECT_EQ(f[3], 1.0f);  // white
+            EXPECT_EQ(f[7], want[vertex].s);
+            EXPECT_EQ(f[8], want[vertex].t);
+        }
+    }
+    EXPECT_EQ(vertex, 45u) << "the sixteenth angle, 6.2832, must not be drawn";
+    // The first outer corner of each blade is lifted by 0.1; the second lies on the circle.
+    EXPECT_NEAR(want[1].y, 8.8f + 0.1, 1e-6);
+    EXPECT_NEAR(std::hypot(want[2].x, want[2].y), 8.8f, 1e-5);
+}
+
+TEST_F(AppFixture, FrameLeavesModelViewTexturingAndWhite) {
+    gfxDrawScene();
+    GLint mode = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODELVIEW);
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    GLfloat m[16], colour[4];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    EXPECT_FLOAT_EQ(m[14], -10.0f);
+    EXPECT_NEAR(m[0], std::cos(100.0 * kPi / 180.0), 1e-6);  // the turn about the view axis
+    EXPECT_NEAR(m[1], std::sin(100.0 * kPi / 180.0), 1e-6);
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    EXPECT_EQ(colour[0] + colour[1] + colour[2], 3.0f);
+    EXPECT_EQ(gfxDrawFrame(window), 0);
+}
+
+TEST_F(AppFixture, PixelsShowTheRingOnWhite) {
+    gfxDrawScene();
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const int w = viewport[2], h = viewport[3];
+    // Outside the ring.
+    for (ScreenPoint corner : {ScreenPoint{2, 2}, ScreenPoint{w - 3.0, 2}, ScreenPoint{2, h - 3.0}})
+        EXPECT_EQ(pixelAt(corner), 0xFFFFFFu);
+    // Between neighbouring blades: the gap after blade k, halfway out.
+    for (int k = 0; k < 15; ++k) {
+        double gap = (float)(k * 0.4188790204786391) + 0.36;
+        ScreenPoint p = project(std::sin(gap) * 4.0, std::cos(gap) * 4.0, 0.0);
+        EXPECT_EQ(pixelAt(p), 0xFFFFFFu) << "gap after blade " << k;
+    }
+    // The first blade starts straight up in object space and, turned by 100 degrees,
+    // points left and slightly down from the centre (the viewport's own aspect ratio
+    // stretches the direction a little).
+    ScreenPoint centre = project(0, 0, -1), rim = project(0, 8.8, 1);
+    double dx = rim.x - centre.x, dy = rim.y - centre.y, length = std::hypot(dx, dy);
+    EXPECT_NEAR(dx / length, -0.985, 0.02);
+    EXPECT_NEAR(dy / length, -0.174, 0.04);
+    // Near that edge, texture (0.78, 0.26): the black band of rows 64-71 at column 200.
+    EXPECT_LT(brightness(pixelAt(bladePoint(0, 0.74, 0.22, 0.04))), 60u);
+}
+
+TEST_F(AppFixture, BladesShowTheCheckerboardAtTheApexAndTheCaptionAtTheRim) {
+    gfxDrawScene();
+    for (int k = 0; k < 15; k += 7) {
+        SCOPED_TRACE(testing::Message() << "blade " << k);
+        // Texture (0.95, 0.1): the checkerboard's rows near column 243.
+        EXPECT_TRUE(isYellowOrBlue(pixelAt(bladePoint(k, 0.9, 0.05, 0.05))));
+        // Along t = 0.93, rows 238 or so: the large caption, white on black.
+        int dark = 0, light = 0, coloured = 0;
+        for (int i = 0; i <= 40; ++i) {
+            double second = 0.1 + 0.7 * i / 40.0;
+            unsigned rgb = pixelAt(bladePoint(k, 0.07, 0.93 - second, second));
+            dark += brightness(rgb) < 60;
+            light += brightness(rgb) > 150;
+            coloured += isYellowOrBlue(rgb);
+        }
+        EXPECT_GT(dark, 5);
+        EXPECT_GT(light, 0);
+        EXPECT_EQ(coloured, 0);
+    }
+}

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the program and the tests need.
+# Runs apt-get only when something is missing; needs root (or sudo) then.
+set -euo pipefail
+
+packages=(
+    build-essential cmake pkg-config
+    libsdl2-dev libgl-dev libglu1-mesa-dev libx11-dev libgl1-mesa-dri
+    libgtest-dev libbenchmark-dev
+    g++-mingw-w64-x86-64 wine64
+    xvfb xauth x11-utils xdotool imagemagick
+    valgrind clang
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

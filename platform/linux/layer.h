@@ -16,6 +16,7 @@ struct Window {
     WNDPROC proc = nullptr;
     bool visible = false;
     bool minimized = false;
+    bool validated = false;  // only the default paint handling validates
     int depthBits = 0;    // depth of the GL visual chosen at creation; 0: no OpenGL
     int pixelFormat = 0;  // 0 until SetPixelFormat
     // The last size reported through WM_SIZE, so that SDL's repeated events send one.
@@ -49,7 +50,7 @@ std::uint32_t focusEpoch();
 MouseMotion& mouseMotion();
 
 // Sends WM_SIZE when the window's size or minimised state differs from the last one sent.
-void sendSize(Window& window);
+void sendSize(Window& window, bool always = false);
 // Moves the focus after SDL reports a change (either may be null).
 void focusChanged(Window* gained, Window* lost);
 // Forget a window being destroyed: its queued messages, and the tie of any context to it.

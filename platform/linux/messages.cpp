@@ -144,11 +144,13 @@ bool nextMessage(MSG* out, HWND window, UINT filterMin, UINT filterMax, bool rem
         if (remove) gQuitPending = false;
         return true;
     }
-    // A shown window's update region stays invalid, so it always has paint pending.
-    if (filterMin == 0 && filterMax == 0 ? true : (WM_PAINT >= filterMin && WM_PAINT <= filterMax)) {
+    // A shown window has paint pending until the default paint handling validates it;
+    // the program never lets it, so paint keeps coming.
+    bool paintWanted = (filterMin == 0 && filterMax == 0) || (WM_PAINT >= filterMin && WM_PAINT <= filterMax);
+    if (paintWanted) {
         for (int i = 0; i < kMaxWindows; ++i) {
             Window* w = windowAt(i);
-            if (w == nullptr || !w->visible || w->minimized) continue;
+            if (w == nullptr || !w->visible || w->minimized || w->validated) continue;
             if (window != nullptr && handleOf(*w) != window) continue;
             *out = MSG{handleOf(*w), WM_PAINT, 0, 0, SDL_GetTicks(), {0, 0}};
             return true;
@@ -231,6 +233,9 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
     switch (message) {
         case WM_NCCREATE: return TRUE;
+        case WM_PAINT:
+            if (Window* w = findWindow(window)) w->validated = true;
+            return 0;
         case WM_CLOSE: DestroyWindow(window); return 0;
         default: return 0;
     }

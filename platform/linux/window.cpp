@@ -112,10 +112,13 @@ bool ensureVideo() {
 HWND focusWindow() { return gFocus; }
 std::uint32_t focusEpoch() { return gFocusEpoch; }
 
-void sendSize(Window& w) {
+void sendSize(Window& w, bool always) {
     int width = 0, height = 0;
     if (!w.minimized) SDL_GetWindowSize(w.sdl, &width, &height);
-    if (w.minimized == w.sentMinimized && width == w.sentWidth && height == w.sentHeight) return;
+    bool same = w.minimized == w.sentMinimized && width == w.sentWidth && height == w.sentHeight;
+    if (same && !always) return;
+    // A new size redraws the whole client area (CS_HREDRAW | CS_VREDRAW).
+    if (!same) w.validated = false;
     w.sentMinimized = w.minimized;
     w.sentWidth = width;
     w.sentHeight = height;
@@ -213,9 +216,11 @@ BOOL ShowWindow(HWND window, int showCommand) {
         if (gFocus == window) setFocus(nullptr);
         return wasVisible;
     }
-    if (!w->visible) {
+    bool firstShow = !w->visible;
+    if (firstShow) {
         SDL_ShowWindow(w->sdl);
         w->visible = true;
+        w->validated = false;
         send(*w, WM_SHOWWINDOW, TRUE, 0);
     }
     if (showCommand == SW_MINIMIZE || showCommand == SW_SHOWMINIMIZED) {
@@ -229,16 +234,14 @@ BOOL ShowWindow(HWND window, int showCommand) {
         SDL_RaiseWindow(w->sdl);
         setFocus(window);
     }
-    if ((w = findWindow(window))) sendSize(*w);
+    if ((w = findWindow(window))) sendSize(*w, firstShow);
     return wasVisible;
 }
 
 BOOL UpdateWindow(HWND window) {
     Window* w = findWindow(window);
     if (w == nullptr) return FALSE;
-    // The update region of a shown window is never validated by the layer, so it is
-    // never empty: paint at once, as Win32 does for a non-empty region.
-    if (w->visible && !w->minimized) send(*w, WM_PAINT, 0, 0);
+    if (w->visible && !w->minimized && !w->validated) send(*w, WM_PAINT, 0, 0);
     return TRUE;
 }
 

@@ -174,7 +174,7 @@ bool compileFormat(Kind kind, const DIDATAFORMAT& format, Field* fields, int* fi
             return false;
         }
         DWORD size = axis ? sizeof(LONG) : 1;
-        if (entry.dwOfs % size != 0 || entry.dwOfs + size > format.dwDataSize) return false;
+        if (entry.dwOfs % size != 0 || entry.dwOfs > format.dwDataSize - size) return false;
         (axis ? takenAxes : takenButtons)[index] = true;
         fields[(*fieldCount)++] = Field{entry.dwOfs, axis, (WORD)index};
     }

@@ -278,7 +278,11 @@ HWND SetFocus(HWND window) {
     HWND previous = gFocus;
     Window* w = findWindow(window);
     if (window != nullptr && (w == nullptr || !w->visible)) return nullptr;
-    if (w) SDL_RaiseWindow(w->sdl);
+    if (w) {
+        // Without a window manager only SDL_SetWindowInputFocus moves the X focus.
+        SDL_RaiseWindow(w->sdl);
+        SDL_SetWindowInputFocus(w->sdl);
+    }
     setFocus(window);
     return previous;
 }

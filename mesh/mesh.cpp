@@ -1,0 +1,379 @@
+#include "mesh/mesh.h"
+
+#include <cmath>
+#include <cstring>
+
+// The column loops below work on eight columns at a time through GCC's vector types,
+// which the compiler lowers to whatever width the target has. Only additions,
+// subtractions, multiplications and conversions between float and double are used, each
+// rounded as IEEE 754 prescribes for every width, and this file is built with
+// -ffp-contract=off, so the lanes give the same bits as the one-cell-at-a-time reading.
+// The helpers that take and return lanes are always inlined: no call passes a vector,
+// so the ABI note about vector arguments does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+GridMesh gMesh;
+float gWavePhase;
+
+namespace {
+
+typedef float Floats8 __attribute__((vector_size(32), aligned(4)));
+typedef double Doubles8 __attribute__((vector_size(64), aligned(8)));
+typedef int32_t Ints8 __attribute__((vector_size(32), aligned(4)));
+constexpr int32_t kLanes = 8;
+
+// Where the build can pick a function's version at load time (x86-64 ELF targets; the
+// build files say so with QUILL_MESH_TARGET_CLONES), the two kernels are also built for
+// AVX2 and AVX-512 and the widest one the processor has runs. Elsewhere the baseline does.
+#ifdef QUILL_MESH_TARGET_CLONES
+#define MESH_KERNEL __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define MESH_KERNEL
+#endif
+
+#define MESH_INLINE __attribute__((always_inline)) inline
+
+MESH_INLINE Floats8 loadFloats(const float* p)
+{
+    Floats8 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+MESH_INLINE Doubles8 loadDoubles(const double* p)
+{
+    Doubles8 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+MESH_INLINE void storeFloats(float* p, Floats8 v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+MESH_INLINE Doubles8 widen(Floats8 v)
+{
+    return __builtin_convertvector(v, Doubles8);
+}
+
+MESH_INLINE Floats8 splat(float f)
+{
+    return Floats8{f, f, f, f, f, f, f, f};
+}
+
+// ---------------------------------------------------------------------------------------
+// Flat grid
+
+// Rows 0..n of a flat grid, each row as its 153 floats: x = coordinate[i], y = 0 and
+// z = coordinate[j] for columns 0..n, zero past them. The z values and the places of x
+// are laid out once; each row puts its own x into those places.
+MESH_KERNEL void fillFlatRows(Vec3f (*vertices)[kMeshColumnSlots], int32_t n, const float* coordinate)
+{
+    constexpr int32_t kRowFloats = 3 * kMeshColumnSlots;
+    constexpr int32_t kWholeLanes = kRowFloats / kLanes * kLanes;  // 152, and one float more
+    float zOrZero[kRowFloats] = {};
+    int32_t isX[kRowFloats] = {};
+    for (int32_t j = 0; j <= n; ++j) {
+        isX[3 * j] = 1;
+        zOrZero[3 * j + 2] = coordinate[j];
+    }
+    for (int32_t i = 0; i <= n; ++i) {
+        char* row = reinterpret_cast<char*>(vertices[i]);
+        for (int32_t k = 0; k < kWholeLanes; k += kLanes) {
+            Ints8 xPlace;
+            std::memcpy(&xPlace, &isX[k], sizeof xPlace);
+            const Floats8 v = xPlace != 0 ? splat(coordinate[i]) : loadFloats(&zOrZero[k]);
+            std::memcpy(row + k * sizeof(float), &v, sizeof v);
+        }
+        vertices[i][kMeshLastColumn].z = zOrZero[kWholeLanes];
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Wave deformation
+
+constexpr float kPi = 3.1415927f;
+constexpr int32_t kWaveCount = 3;
+constexpr float kWaveFrequency[kWaveCount] = {2.0f, 3.0f, 4.0f};
+constexpr float kWaveAmplitude[kWaveCount] = {1.0f, 0.75f, 0.55f};
+constexpr int32_t kLiftedColumns = 50;        // columns 0..49; column 50 is never lifted
+constexpr int32_t kLiftedColumnLanes = 56;    // rounded up to whole lanes; the rest is zero
+
+// The wave terms a_k * cos(f_k * v + T) of every column and a_k * cos(f_k * u + T) of
+// every row depend on the phase T (and, for the rows, on lastRow) alone. They are kept
+// between calls and worked out again only when the phase or lastRow changes (the program
+// has one thread, so they need no lock). Phases are compared by their bits, so that -0
+// and a NaN count as phases of their own.
+struct WaveTerms {
+    bool columnsValid;
+    uint32_t columnPhaseBits;
+    float weight[kWaveCount];
+    double column[kWaveCount][kLiftedColumnLanes];
+
+    bool rowsValid;
+    uint32_t rowPhaseBits;
+    int32_t rowLastRow;
+    double row[kWaveCount][kMeshRowSlots];
+};
+
+WaveTerms gWaveTerms;
+
+uint32_t phaseBits(float phase)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &phase, sizeof bits);
+    return bits;
+}
+
+// The argument f_k * position + T is formed in single precision and handed to the
+// double-precision cosine.
+double waveTerm(int32_t k, float position, float phase)
+{
+    const float argument = kWaveFrequency[k] * position + phase;
+    return kWaveAmplitude[k] * std::cos(static_cast<double>(argument));
+}
+
+void prepareWaveTerms(float phase, int32_t lastRow)
+{
+    const uint32_t bits = phaseBits(phase);
+    WaveTerms& t = gWaveTerms;
+    if (!t.columnsValid || t.columnPhaseBits != bits) {
+        // Each weight is rounded to single precision and kept as a float: GCC 12's
+        // vectoriser has been seen to drop the rounding when the result goes straight
+        // into a double.
+        t.weight[0] = static_cast<float>((std::sin(phase * 1.0f + 0.01) + 1) * 0.5);
+        t.weight[1] = static_cast<float>((std::cos(phase * 1.1) + 1) * 0.5);
+        t.weight[2] = static_cast<float>((std::sin(phase * 1.3 + 1.5707963705062866) + 1) * 0.5);
+        for (int32_t j = 0; j < kLiftedColumns; ++j) {
+            const float v = j * kPi / 50.0f;
+            for (int32_t k = 0; k < kWaveCount; ++k) {
+                t.column[k][j] = waveTerm(k, v, phase);
+            }
+        }
+        t.columnPhaseBits = bits;
+        t.columnsValid = true;
+    }
+    if (!t.rowsValid || t.rowPhaseBits != bits || t.rowLastRow != lastRow) {
+        for (int32_t i = 0; i <= lastRow + 1; ++i) {
+            const float u = i * kPi / lastRow;
+            for (int32_t k = 0; k < kWaveCount; ++k) {
+                t.row[k][i] = waveTerm(k, u, phase);
+            }
+        }
+        t.rowPhaseBits = bits;
+        t.rowLastRow = lastRow;
+        t.rowsValid = true;
+    }
+}
+
+// The lift of the eight columns from j on in row i:
+// h = ((c1 + r1) * 0.2 * w1 + (c2 + r2) * 0.2 * w2) + (c3 + r3) * 0.2 * w3 in double
+// precision, rounded to single.
+MESH_INLINE Floats8 liftLanes(const WaveTerms& t, int32_t i, int32_t j)
+{
+    const Doubles8 s0 = (loadDoubles(&t.column[0][j]) + t.row[0][i]) * 0.2 * t.weight[0];
+    const Doubles8 s1 = (loadDoubles(&t.column[1][j]) + t.row[1][i]) * 0.2 * t.weight[1];
+    const Doubles8 s2 = (loadDoubles(&t.column[2][j]) + t.row[2][i]) * 0.2 * t.weight[2];
+    return __builtin_convertvector(s0 + s1 + s2, Floats8);
+}
+
+// Rows 0..lastRow + 1 of `from` into `to`, with the lifts added to y of columns 0..49 in
+// single precision. Eight vertices are 24 floats, three lanes' worth: the lifts are moved
+// to the places of the y components, and only those places take the sum.
+MESH_KERNEL void liftRows(const Vec3f (*from)[kMeshColumnSlots], Vec3f (*to)[kMeshColumnSlots],
+                          int32_t lastRow, const WaveTerms& t)
+{
+    const Ints8 yPlace[3] = {{0, 1, 0, 0, 1, 0, 0, 1}, {0, 0, 1, 0, 0, 1, 0, 0}, {1, 0, 0, 1, 0, 0, 1, 0}};
+    const Ints8 liftOfPlace[3] = {{0, 0, 0, 0, 1, 1, 1, 2}, {3, 3, 3, 3, 4, 4, 4, 4}, {5, 5, 5, 6, 6, 6, 7, 7}};
+    for (int32_t i = 0; i <= lastRow + 1; ++i) {
+        const char* source = reinterpret_cast<const char*>(from[i]);
+        char* target = reinterpret_cast<char*>(to[i]);
+        for (int32_t j = 0; j < 6 * kLanes; j += kLanes) {
+            const Floats8 lift = liftLanes(t, i, j);
+#pragma GCC unroll 3
+            for (int32_t part = 0; part < 3; ++part) {
+                const size_t offset = (3 * j + part * kLanes) * sizeof(float);
+                Floats8 v;
+                std::memcpy(&v, source + offset, sizeof v);
+                const Floats8 sum = v + __builtin_shuffle(lift, liftOfPlace[part]);
+                v = yPlace[part] != 0 ? sum : v;
+                std::memcpy(target + offset, &v, sizeof v);
+            }
+        }
+        const Floats8 lift = liftLanes(t, i, 6 * kLanes);  // columns 48..55, of which 48 and 49
+        to[i][48] = Vec3f{from[i][48].x, lift[0] + from[i][48].y, from[i][48].z};
+        to[i][49] = Vec3f{from[i][49].x, lift[1] + from[i][49].y, from[i][49].z};
+        to[i][50] = from[i][50];
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Vertex normals
+
+// One row of positions (or normals), a component per array.
+struct RowComponents {
+    float x[kMeshColumnSlots];
+    float y[kMeshColumnSlots];
+    float z[kMeshColumnSlots];
+};
+
+MESH_INLINE void splitRow(const Vec3f* row, RowComponents& out)
+{
+    // A whole number of lanes first, so that the loop vectorises without a remainder.
+    for (int32_t j = 0; j < 6 * kLanes; ++j) {
+        out.x[j] = row[j].x;
+        out.y[j] = row[j].y;
+        out.z[j] = row[j].z;
+    }
+    for (int32_t j = 6 * kLanes; j < kMeshColumnSlots; ++j) {
+        out.x[j] = row[j].x;
+        out.y[j] = row[j].y;
+        out.z[j] = row[j].z;
+    }
+}
+
+// One component of vecCross(a, b): (-ay) * bz + az * by in double precision, rounded
+// once to single.
+MESH_INLINE Floats8 crossComponent(Doubles8 ay, Doubles8 az, Doubles8 by, Doubles8 bz)
+{
+    return __builtin_convertvector(-ay * bz + az * by, Floats8);
+}
+
+// The edge from the cells at column j onwards to their neighbours in another row or at
+// another column, in single precision, then widened.
+MESH_INLINE Doubles8 edge(const float* neighbour, const float* centre)
+{
+    return widen(loadFloats(neighbour) - loadFloats(centre));
+}
+
+// The normals of row `cur` for columns 1..49, eight at a time, from its rows before and
+// after. The last eight start at column 42 and work out 42..48 a second time, to the same
+// bits.
+MESH_INLINE void rowNormals(const RowComponents& prev, const RowComponents& cur,
+                            const RowComponents& next, RowComponents& out)
+{
+    constexpr int32_t kFirstColumns[] = {1, 9, 17, 25, 33, 41, 42};
+    for (const int32_t j : kFirstColumns) {
+        const Doubles8 e1x = edge(&prev.x[j], &cur.x[j]);
+        const Doubles8 e1y = edge(&prev.y[j], &cur.y[j]);
+        const Doubles8 e1z = edge(&prev.z[j], &cur.z[j]);
+        const Doubles8 e2x = edge(&cur.x[j - 1], &cur.x[j]);
+        const Doubles8 e2y = edge(&cur.y[j - 1], &cur.y[j]);
+        const Doubles8 e2z = edge(&cur.z[j - 1], &cur.z[j]);
+        const Doubles8 e3x = edge(&next.x[j], &cur.x[j]);
+        const Doubles8 e3y = edge(&next.y[j], &cur.y[j]);
+        const Doubles8 e3z = edge(&next.z[j], &cur.z[j]);
+        const Doubles8 e4x = edge(&cur.x[j + 1], &cur.x[j]);
+        const Doubles8 e4y = edge(&cur.y[j + 1], &cur.y[j]);
+        const Doubles8 e4z = edge(&cur.z[j + 1], &cur.z[j]);
+        // c1 = vecCross(e1, e2), c2 = vecCross(e2, e3), c3 = vecCross(e3, e4),
+        // c4 = vecCross(e4, e1); their sum in this order, in single precision.
+        const Floats8 x = crossComponent(e1y, e1z, e2y, e2z) + crossComponent(e2y, e2z, e3y, e3z) +
+                          crossComponent(e3y, e3z, e4y, e4z) + crossComponent(e4y, e4z, e1y, e1z);
+        const Floats8 y = crossComponent(e1z, e1x, e2z, e2x) + crossComponent(e2z, e2x, e3z, e3x) +
+                          crossComponent(e3z, e3x, e4z, e4x) + crossComponent(e4z, e4x, e1z, e1x);
+        const Floats8 z = crossComponent(e1x, e1y, e2x, e2y) + crossComponent(e2x, e2y, e3x, e3y) +
+                          crossComponent(e3x, e3y, e4x, e4y) + crossComponent(e4x, e4y, e1x, e1y);
+        storeFloats(&out.x[j], x * 0.25f);
+        storeFloats(&out.y[j], y * 0.25f);
+        storeFloats(&out.z[j], z * 0.25f);
+    }
+}
+
+// Inner pass: rows 1..lastRow, columns 1..49. Only positions are read, so the rows can
+// be written as they are done. The next row of the last row wraps to row 0.
+MESH_KERNEL void innerNormals(const Vec3f (*vertices)[kMeshColumnSlots], Vec3f (*normals)[kMeshColumnSlots],
+                              int32_t lastRow)
+{
+    RowComponents rows[3];
+    RowComponents out;
+    splitRow(vertices[0], rows[0]);
+    splitRow(vertices[1], rows[1]);
+    for (int32_t i = 1; i <= lastRow; ++i) {
+        RowComponents& next = rows[(i + 1) % 3];
+        splitRow(vertices[wrapIndex(i + 1, lastRow)], next);
+        rowNormals(rows[(i - 1) % 3], rows[i % 3], next, out);
+        Vec3f* row = normals[i];
+        for (int32_t j = 1; j < 1 + 6 * kLanes; ++j) {  // whole lanes, as in splitRow
+            row[j] = Vec3f{out.x[j], out.y[j], out.z[j]};
+        }
+        row[49] = Vec3f{out.x[49], out.y[49], out.z[49]};
+    }
+}
+
+}  // namespace
+
+GridMesh meshMakeFlatGrid(int32_t n)
+{
+    GridMesh r;  // the one record returned, built in place
+    if (n < 1 || n > kMeshLastColumn) {
+        std::memset(&r, 0, sizeof r);
+        return r;
+    }
+    // x depends on the row alone and z on the column alone: (2i) / n - 1 in double
+    // precision, stored in single.
+    float coordinate[kMeshColumnSlots];
+    for (int32_t i = 0; i <= n; ++i) {
+        coordinate[i] = static_cast<float>(static_cast<double>(2 * i) / n + (-1.0));
+    }
+    // Rows 0..n of the positions are written whole, columns past n as zero; everything
+    // else is cleared here.
+    std::memset(r.vertices[n + 1], 0, sizeof r.vertices[0] * (kMeshRowSlots - 1 - n));
+    std::memset(r.normals, 0, sizeof r.normals);
+    fillFlatRows(r.vertices, n, coordinate);
+    r.lastRow = n;
+    r.firstRowOpen = 1;
+    r.lastRowOpen = 1;
+    return r;
+}
+
+int32_t meshBuild()
+{
+    gMesh = meshMakeFlatGrid(50);
+    return 0;
+}
+
+GridMesh meshDeform(GridMesh mesh)
+{
+    GridMesh r;  // the one record returned, built in place
+    const int32_t lastRow = mesh.lastRow;
+    if (lastRow < 1 || lastRow > kMeshRowSlots - 2) {
+        r = mesh;
+        return r;
+    }
+    prepareWaveTerms(gWavePhase, lastRow);
+    liftRows(mesh.vertices, r.vertices, lastRow, gWaveTerms);
+    std::memcpy(r.vertices[lastRow + 2], mesh.vertices[lastRow + 2],
+                sizeof r.vertices[0] * (kMeshRowSlots - 2 - lastRow));
+    std::memcpy(r.normals, mesh.normals, sizeof r.normals);
+    r.lastRow = mesh.lastRow;
+    r.firstRowOpen = mesh.firstRowOpen;
+    r.lastRowOpen = mesh.lastRowOpen;
+    return r;
+}
+
+GridMesh meshComputeNormals(GridMesh mesh)
+{
+    const int32_t lastRow = mesh.lastRow;
+    if (lastRow < 1 || lastRow > kMeshRowSlots - 1) {
+        return mesh;
+    }
+    innerNormals(mesh.vertices, mesh.normals, lastRow);
+    // Edge pass, column by column in the written order: with lastRow 1, row lastRow - 1
+    // is row 0 itself and sees the value just written.
+    for (int32_t j = 0; j <= 49; ++j) {
+        Vec3f& first = mesh.normals[0][j];
+        const Vec3f before = mesh.normals[lastRow - 1][j];
+        first.x = (first.x + before.x) * 0.5f;
+        first.y = (first.y + before.y) * 0.5f;
+        first.z = (first.z + before.z) * 0.5f;
+        if (mesh.firstRowOpen == 1) {
+            mesh.normals[0][j] = mesh.normals[1][j];
+        }
+        if (mesh.lastRowOpen == 1) {
+            mesh.normals[lastRow][j] = mesh.normals[lastRow - 1][j];
+        }
+    }
+    return mesh;
+}

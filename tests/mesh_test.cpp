@@ -1,0 +1,191 @@
+// The grid mesh operations: named values, bit-for-bit agreement with the literal reading
+// in mesh_oracle.h, the answers to unsafe arguments, and the stack a chain of them uses.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+#include "tests/mesh_oracle.h"
+
+namespace {
+
+// Names the first float whose bits differ.
+testing::AssertionResult sameBits(const GridMesh& got, const GridMesh& want)
+{
+    const auto* a = reinterpret_cast<const unsigned char*>(&got);
+    const auto* b = reinterpret_cast<const unsigned char*>(&want);
+    for (size_t k = 0; k < sizeof(GridMesh); k += 4) {
+        if (std::memcmp(a + k, b + k, 4) != 0) {
+            const size_t cell = k / sizeof(Vec3f), table = kMeshRowSlots * kMeshColumnSlots;
+            return testing::AssertionFailure() << (cell < table ? "vertex " : "normal ") << (cell % table) / 51
+                                               << ", " << cell % 51 << ", component " << k % 12 / 4;
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
+// Every cell random over 25 binades, with a sprinkling of signed zeros.
+GridMesh randomMesh(uint32_t seed, int32_t lastRow, int32_t firstRowOpen, int32_t lastRowOpen)
+{
+    std::mt19937 rng(seed);
+    auto value = [&rng]() {
+        const uint32_t r = rng();
+        if (r % 23 == 0) return (r & 64) ? -0.0f : 0.0f;
+        const float m = 1.0f + static_cast<float>(rng() >> 9) * 0x1p-23f;
+        return std::ldexp(r & 1 ? -m : m, static_cast<int>(rng() % 25) - 12);
+    };
+    GridMesh m{};
+    for (auto* table : {&m.vertices, &m.normals}) {
+        for (auto& row : *table) {
+            for (Vec3f& v : row) v = {value(), value(), value()};
+        }
+    }
+    m.lastRow = lastRow;
+    m.firstRowOpen = firstRowOpen;
+    m.lastRowOpen = lastRowOpen;
+    return m;
+}
+
+GridMesh tiltedGrid()  // y = 0.5 x
+{
+    GridMesh m = meshMakeFlatGrid(50);
+    for (auto& row : m.vertices) {
+        for (Vec3f& v : row) v.y = 0.5f * v.x;
+    }
+    return m;
+}
+
+}  // namespace
+
+TEST(MeshMakeFlatGrid, SpansTheSquareAndMatchesTheLiteralReading)
+{
+    const struct { int32_t n, i, j; float x, z; } cells[] = {
+        {50, 0, 0, -1, -1}, {50, 0, 50, -1, 1}, {50, 50, 0, 1, -1}, {50, 50, 50, 1, 1}, {50, 25, 25, 0, 0},
+        {50, 1, 2, -0.96f, -0.92f}, {1, 1, 0, 1, -1}, {1, 0, 1, -1, 1}, {2, 1, 1, 0, 0}, {2, 2, 0, 1, -1}};
+    for (const auto& c : cells) {
+        const Vec3f v = meshMakeFlatGrid(c.n).vertices[c.i][c.j];
+        EXPECT_TRUE(v.x == c.x && v.y == 0 && v.z == c.z) << c.n << ": " << c.i << ", " << c.j;
+    }
+    for (int32_t n = 1; n <= 50; ++n) EXPECT_TRUE(sameBits(meshMakeFlatGrid(n), oracle::flatGrid(n))) << n;
+}
+
+TEST(MeshBuild, PutsTheFiftyStepGridIntoGMesh)
+{
+    static const GridMesh cleared{};
+    EXPECT_EQ(std::memcmp(&gMesh, &cleared, sizeof cleared), 0) << "zero until built";
+    EXPECT_EQ(meshBuild(), 0);
+    EXPECT_TRUE(sameBits(gMesh, meshMakeFlatGrid(50)));
+}
+
+TEST(MeshDeform, LiftsTheFlatGridAtTheNamedCellsAndPassesTheRestThrough)
+{
+    gWavePhase = 0.0f;
+    GridMesh flat = meshMakeFlatGrid(50);
+    flat.vertices[20][50].y = 7;  // column 50 and row 52 are not written
+    flat.vertices[52][3].y = 8;
+    const GridMesh d = meshDeform(flat);
+    const struct { int32_t i, j; double y; } cells[] = {{0, 0, 0.722}, {25, 0, 0.370}, {25, 25, 0.018}, {50, 0, 0.422}};
+    for (const auto& c : cells) EXPECT_NEAR(d.vertices[c.i][c.j].y, c.y, 5e-4) << c.i << ", " << c.j;
+    EXPECT_NE(d.vertices[51][10].y, 0.0f) << "row L + 1 is lifted too";
+    EXPECT_EQ(d.vertices[20][50].y, 7.0f);
+    EXPECT_EQ(d.vertices[52][3].y, 8.0f);
+    // u reaches pi at the last row whatever lastRow is.
+    for (int32_t L : {1, 3, 149}) {
+        GridMesh m{};
+        m.lastRow = L;
+        EXPECT_NEAR(meshDeform(m).vertices[L][7].y, d.vertices[50][7].y, 1e-6) << L;
+    }
+}
+
+TEST(MeshComputeNormals, FlatAndTiltedGridsPointAwayFromTheSurface)
+{
+    GridMesh flat = meshMakeFlatGrid(50);
+    for (auto& row : flat.normals) row[0] = row[50] = Vec3f{3, 4, 5};  // never computed
+    const GridMesh n = meshComputeNormals(flat);
+    flat.lastRowOpen = 0;  // the last row's next row is then row 0, across the grid
+    const GridMesh closed = meshComputeNormals(flat);
+    const GridMesh tilted = meshComputeNormals(tiltedGrid());
+    for (int32_t i = 0; i <= 50; ++i) {
+        EXPECT_TRUE(n.normals[i][0].y == 4 && n.normals[i][50].y == 4) << i;
+        for (int32_t j = 1; j <= 49; ++j) {
+            ASSERT_TRUE(n.normals[i][j].x == 0 && n.normals[i][j].z == 0) << i << ", " << j;
+            ASSERT_NEAR(n.normals[i][j].y, 0.0016, 1e-7);
+            ASSERT_NEAR(closed.normals[i][j].y, i == 50 ? -0.0392 : 0.0016, 1e-6);
+            ASSERT_NEAR(tilted.normals[i][j].x, -0.0008, 1e-7);
+            ASSERT_NEAR(tilted.normals[i][j].y, 0.0016, 1e-7);
+        }
+    }
+}
+
+TEST(MeshOperations, MatchTheLiteralReadingBitForBitAndLeaveTheArgument)
+{
+    const GridMesh records[] = {
+        meshMakeFlatGrid(50), tiltedGrid(), oracle::deform(meshMakeFlatGrid(50)), meshMakeFlatGrid(1),
+        meshMakeFlatGrid(3), randomMesh(5, 1, 1, 1), randomMesh(6, 3, 0, 1), randomMesh(7, 50, 2, 0),
+        randomMesh(8, 149, 1, 1), randomMesh(9, 150, 1, 0)};
+    for (const GridMesh& m : records) {
+        SCOPED_TRACE(testing::Message() << "lastRow " << m.lastRow << ", flags " << m.firstRowOpen << m.lastRowOpen);
+        const GridMesh before = m;
+        EXPECT_TRUE(sameBits(meshComputeNormals(m), oracle::computeNormals(m)));
+        for (float phase : {0.0f, 0.7f, -2.5f, 0.0f}) {  // and back: the wave terms are kept
+            gWavePhase = phase;
+            if (m.lastRow <= 149) {
+                EXPECT_TRUE(sameBits(meshDeform(m), oracle::deform(m))) << "phase " << phase;
+            }
+        }
+        EXPECT_TRUE(sameBits(m, before));
+    }
+    gWavePhase = 0.0f;
+}
+
+TEST(MeshOperations, UnsafeArgumentsGetTheirDocumentedAnswers)
+{
+    static const GridMesh cleared{};
+    for (int32_t n : {0, -1, 51, INT_MIN, INT_MAX}) EXPECT_TRUE(sameBits(meshMakeFlatGrid(n), cleared)) << n;
+    for (int32_t L : {0, -3, 150, 151, INT_MIN, INT_MAX}) {
+        const GridMesh m = randomMesh(12, L, 1, 1);
+        EXPECT_TRUE(sameBits(meshDeform(m), m)) << "meshDeform, lastRow " << L;
+        if (L != 150) {  // a full record: its normals are worked out
+            EXPECT_TRUE(sameBits(meshComputeNormals(m), m)) << "meshComputeNormals, lastRow " << L;
+        }
+    }
+}
+
+namespace {
+
+constexpr size_t kStackProbe = 8u << 20;
+
+// Paints kStackProbe bytes of stack below the caller's frame or, called again from the
+// same frame, tells how deep the calls made in between wrote over the paint. The second
+// call reads its array unwritten on purpose: it holds what the first left there.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+__attribute__((noinline)) size_t stackProbe(bool measure)
+{
+    volatile unsigned char area[kStackProbe];
+    size_t k = 0;
+    for (; !measure && k < kStackProbe; ++k) area[k] = 0xA5;
+    for (; measure && k < kStackProbe && area[k] == 0xA5; ++k) {}  // area[0] lies deepest
+    return measure ? kStackProbe - k : 0;
+}
+#pragma GCC diagnostic pop
+
+__attribute__((noinline)) GridMesh chainOfOperations()
+{
+    return meshComputeNormals(meshDeform(meshComputeNormals(meshDeform(meshMakeFlatGrid(50)))));
+}
+
+}  // namespace
+
+TEST(MeshOperations, AChainOfThemStaysWellWithinTheStack)
+{
+    stackProbe(false);
+    const GridMesh r = chainOfOperations();
+    const size_t used = stackProbe(true);
+    std::printf("a chain of five operations used %zu KB of stack\n", used >> 10);
+    EXPECT_LT(used, 4u << 20) << "of the 32 MB the main thread has";
+    EXPECT_EQ(r.lastRow, 50);
+}

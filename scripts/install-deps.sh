@@ -10,6 +10,7 @@ packages=(
     g++-mingw-w64-x86-64 wine64
     xvfb xauth x11-utils xdotool imagemagick
     valgrind clang
+    libclang-rt-dev libxdamage-dev openbox
 )
 
 missing=()

@@ -15,5 +15,9 @@ echo "== Linux suite"
 ctest --preset linux || status=1
 echo "== Windows suite (Wine)"
 ctest --preset windows || status=1
+echo "== Linux suite with ASan and UBSan"
+ctest --preset sanitize || status=1
+echo "== Fuzzing, ${FUZZ_SECONDS:-45} s a target"
+scripts/fuzz.sh "${FUZZ_SECONDS:-45}" || status=1
 wineserver -k >/dev/null 2>&1 || true
 exit $status

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Linux and Windows, and runs every test: the Linux
-# suite natively and the Windows suite under Wine, both on one virtual X display.
+# suite natively and the Windows suite under Wine, both on one virtual X display; then
+# the Linux suite under the sanitizers, and each fuzz target for FUZZ_SECONDS (45).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -10,5 +11,11 @@ cmake --preset linux >/dev/null
 cmake --build --preset linux -j"$jobs"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"
+# The suite again with AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz
+# targets (clang); run-tests.sh runs both.
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize -j"$jobs"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz --target extensions_fuzz mesh_fuzz mesh_draw_fuzz -j"$jobs"
 
 exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" scripts/run-tests.sh

@@ -3,6 +3,10 @@
 #   exit_status.sh close     XCLOSE PROGRAM...  closed through the window manager protocol: 0
 #   exit_status.sh noglx     XCLOSE PROGRAM...  an X server without GLX: -1 (255), promptly
 #   exit_status.sh nodisplay XCLOSE PROGRAM...  no display at all: -1 (255), promptly
+#   exit_status.sh serverdeath XCLOSE PROGRAM...  its X server killed at moments over start-up
+#                                               and while it draws: ends within 10 s, by
+#                                               exiting with 1, or -1 (255) if start-up had
+#                                               not finished; never by a signal
 set -u
 mode=$1 xclose=$2
 shift 2
@@ -50,6 +54,47 @@ noglx)
 nodisplay)
     env -u DISPLAY -u WAYLAND_DISPLAY timeout 60 "$@"
     expect_status 255 $?
+    ;;
+serverdeath)
+    # The X server killed at moments spread over start-up, then once while drawing.
+    for moment in 0.05 0.15 0.25 0.35 0.5 0.7 0.9 1.2 1.6 drawing; do
+        fdfile=$(mktemp)
+        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" 2>/dev/null </dev/null &
+        xvfb=$!
+        for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
+        export DISPLAY=":$(head -n1 "$fdfile")"
+        rm -f "$fdfile"
+        "$@" 2>/dev/null &
+        pid=$!
+        if [ "$moment" = drawing ]; then
+            if ! timeout 60 xdotool search --sync --name "^Quillmere \(by Vennick\)\$" >/dev/null; then
+                kill -9 "$pid" "$xvfb" 2>/dev/null
+                echo "FAIL: the window never appeared"
+                exit 1
+            fi
+            sleep 1
+        else
+            sleep "$moment"
+        fi
+        kill -9 "$xvfb"
+        wait "$xvfb" 2>/dev/null
+        for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        if kill -0 "$pid" 2>/dev/null; then
+            kill -9 "$pid"
+            echo "FAIL: serverdeath at $moment: still running 10 s after its X server died"
+            exit 1
+        fi
+        wait "$pid"
+        status=$?
+        # 1: the display was lost; 255 (-1): it was lost before the renderer was up.
+        allowed="1 255"
+        [ "$moment" = drawing ] && allowed=1
+        if [[ " $allowed " != *" $status "* ]]; then
+            echo "FAIL: serverdeath at $moment: exit status $status, expected one of: $allowed"
+            exit 1
+        fi
+        echo "ok: serverdeath at $moment: exit status $status"
+    done
     ;;
 *)
     echo "unknown mode $mode"

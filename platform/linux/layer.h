@@ -57,6 +57,11 @@ void focusChanged(Window* gained, Window* lost);
 void purgeMessages(HWND window);
 void detachContexts(HWND window);
 
+// While the X display is in use: a lost X server ends the process at once with status 1
+// (display_loss.cpp). Undone by unwatchDisplayLoss.
+void watchDisplayLoss();
+void unwatchDisplayLoss();
+
 // Raises the main thread's stack limit to the 32 MB a Windows build reserves.
 void raiseStackLimit();
 

@@ -105,6 +105,7 @@ bool ensureVideo() {
         SDL_Quit();
         return false;
     }
+    if (driver && std::strcmp(driver, "x11") == 0) watchDisplayLoss();
     gVideoUp = true;
     return true;
 }
@@ -137,6 +138,7 @@ void shutdown() {
             w = Window{};
         }
     if (gVideoUp) SDL_Quit();
+    unwatchDisplayLoss();
     gVideoUp = false;
 }
 

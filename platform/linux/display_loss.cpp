@@ -1,0 +1,84 @@
+// The X server going away while the program runs. Nothing can be drawn or asked of the
+// window system after that, and there is no Win32 counterpart to report it through, so
+// the process ends at once with status 1 (what Xlib's own default does), before any
+// destructor runs: Xlib's default exit() would run the driver's destructors while its
+// rendering threads still work, and some driver paths do not notice the loss at all but
+// use the reply that never came and crash. So:
+//   - Xlib's I/O error handler (the connection broke under an Xlib call) ends the process;
+//   - a crash (SIGSEGV, SIGBUS, SIGABRT) while the server is gone ends it the same way; any
+//     other crash goes on to the handler that was there before, or the default action.
+// Whether the server is gone is read from a connection of the layer's own, which never
+// sends a request after its set-up: the server's end closing is the only thing that can
+// make it readable.
+#include "platform/linux/layer.h"
+
+#include <X11/Xlib.h>
+#include <xcb/xcb.h>
+
+#include <cerrno>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace layer {
+namespace {
+
+constexpr int kStatusDisplayLost = 1;
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGABRT};
+
+xcb_connection_t* gWatch = nullptr;
+int gWatchSocket = -1;
+struct sigaction gPrevious[sizeof kCrashSignals / sizeof kCrashSignals[0]];
+
+bool serverGone() {
+    char byte;
+    ssize_t got = recv(gWatchSocket, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
+
+void restoreCrashHandling() {
+    for (std::size_t i = 0; i < sizeof kCrashSignals / sizeof kCrashSignals[0]; ++i)
+        sigaction(kCrashSignals[i], &gPrevious[i], nullptr);
+}
+
+int onIoError(Display*) { _exit(kStatusDisplayLost); }
+
+void onCrash(int signal) {
+    int saved = errno;
+    if (serverGone()) _exit(kStatusDisplayLost);
+    // Not ours: put the previous handling back; returning repeats the fault under it (an
+    // abort raises again below).
+    restoreCrashHandling();
+    errno = saved;
+    if (signal == SIGABRT) raise(SIGABRT);
+}
+
+}  // namespace
+
+void watchDisplayLoss() {
+    if (gWatch != nullptr) return;
+    xcb_connection_t* watch = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(watch)) {
+        xcb_disconnect(watch);
+        return;
+    }
+    gWatch = watch;
+    gWatchSocket = xcb_get_file_descriptor(watch);
+    XSetIOErrorHandler(onIoError);
+    struct sigaction action{};
+    action.sa_handler = onCrash;
+    sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < sizeof kCrashSignals / sizeof kCrashSignals[0]; ++i)
+        sigaction(kCrashSignals[i], &action, &gPrevious[i]);
+}
+
+void unwatchDisplayLoss() {
+    if (gWatch == nullptr) return;
+    restoreCrashHandling();
+    XSetIOErrorHandler(nullptr);
+    xcb_disconnect(gWatch);
+    gWatch = nullptr;
+    gWatchSocket = -1;
+}
+
+}  // namespace layer

@@ -11,13 +11,18 @@ fi
 wineserver -p >/dev/null 2>&1 </dev/null
 
 status=0
+passed=0
+failed=0
+# Each suite counts once in the closing line.
+suite() { if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi; }
 echo "== Linux suite"
-ctest --preset linux || status=1
+suite ctest --preset linux
 echo "== Windows suite (Wine)"
-ctest --preset windows || status=1
+suite ctest --preset windows
 echo "== Linux suite with ASan and UBSan"
-ctest --preset sanitize || status=1
+suite ctest --preset sanitize
 echo "== Fuzzing, ${FUZZ_SECONDS:-45} s a target"
-scripts/fuzz.sh "${FUZZ_SECONDS:-45}" || status=1
+suite scripts/fuzz.sh "${FUZZ_SECONDS:-45}"
 wineserver -k >/dev/null 2>&1 || true
+echo "suites: $passed passed, $failed failed"
 exit $status

@@ -86,7 +86,7 @@ serverdeath)
         fi
         wait "$pid"
         status=$?
-        # 1: the display was lost; 255 (-1): it was lost before the renderer was up.
+        # 1: the display was lost; 255 (-1): it was lost before the context was made.
         allowed="1 255"
         [ "$moment" = drawing ] && allowed=1
         if [[ " $allowed " != *" $status "* ]]; then

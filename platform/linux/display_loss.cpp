@@ -1,7 +1,8 @@
 // The X server going away while the program runs. Nothing can be drawn or asked of the
 // window system after that, and there is no Win32 counterpart to report it through, so
-// the process ends at once with status 1 (what Xlib's own default does), before any
-// destructor runs: Xlib's default exit() would run the driver's destructors while its
+// the process ends at once, before any destructor runs: with -1, the status of a failed
+// start-up, while no OpenGL context has been made yet, and with 1 (what Xlib's own default
+// uses) afterwards. Xlib's default exit() would run the driver's destructors while its
 // rendering threads still work, and some driver paths do not notice the loss at all but
 // use the reply that never came and crash. So:
 //   - Xlib's I/O error handler (the connection broke under an Xlib call) ends the process;
@@ -23,6 +24,7 @@
 namespace layer {
 namespace {
 
+constexpr int kStatusStartupFailed = -1;
 constexpr int kStatusDisplayLost = 1;
 constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGABRT};
 
@@ -41,11 +43,13 @@ void restoreCrashHandling() {
         sigaction(kCrashSignals[i], &gPrevious[i], nullptr);
 }
 
-int onIoError(Display*) { _exit(kStatusDisplayLost); }
+[[noreturn]] void leave() { _exit(contextEverCreated() ? kStatusDisplayLost : kStatusStartupFailed); }
+
+int onIoError(Display*) { leave(); }
 
 void onCrash(int signal) {
     int saved = errno;
-    if (serverGone()) _exit(kStatusDisplayLost);
+    if (serverGone()) leave();
     // Not ours: put the previous handling back; returning repeats the fault under it (an
     // abort raises again below).
     restoreCrashHandling();

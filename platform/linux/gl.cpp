@@ -59,6 +59,8 @@ void makeNoneCurrent() {
 
 }  // namespace
 
+bool contextEverCreated() { return gNextContextId > 1; }
+
 void detachContexts(HWND window) {
     for (Context& c : gContexts)
         if (c.id != 0 && c.window == window) {

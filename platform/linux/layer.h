@@ -57,10 +57,13 @@ void focusChanged(Window* gained, Window* lost);
 void purgeMessages(HWND window);
 void detachContexts(HWND window);
 
-// While the X display is in use: a lost X server ends the process at once with status 1
-// (display_loss.cpp). Undone by unwatchDisplayLoss.
+// While the X display is in use: a lost X server ends the process at once, with -1 while
+// no OpenGL context has been made yet (start-up failed), 1 afterwards (display_loss.cpp).
+// Undone by unwatchDisplayLoss.
 void watchDisplayLoss();
 void unwatchDisplayLoss();
+// Whether wglCreateContext has ever succeeded in this process.
+bool contextEverCreated();
 
 // Raises the main thread's stack limit to the 32 MB a Windows build reserves.
 void raiseStackLimit();

@@ -7,7 +7,7 @@ packages=(
     build-essential cmake pkg-config
     libsdl2-dev libgl-dev libglu1-mesa-dev libx11-dev libgl1-mesa-dri
     libgtest-dev libbenchmark-dev
-    g++-mingw-w64-x86-64 wine64
+    g++-mingw-w64-x86-64 wine wine64
     xvfb xauth x11-utils xdotool imagemagick
     valgrind clang
     libclang-rt-dev libxdamage-dev openbox

@@ -20,6 +20,26 @@ expect_status() {
     echo "ok: $mode: exit status $got"
 }
 
+# Starts a private Xvfb with the given extra arguments; sets xvfb (its pid) and
+# private_display.
+start_xvfb() {
+    local fdfile
+    fdfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp "$@" 3>"$fdfile" 2>/dev/null </dev/null &
+    xvfb=$!
+    for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
+    private_display=":$(head -n1 "$fdfile")"
+    rm -f "$fdfile"
+}
+
+# Waits up to $2 tenths of a second for process $1 to end; kills it and fails with $3 if not.
+await_exit() {
+    for _ in $(seq "$2"); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
+    kill -9 "$1" 2>/dev/null
+    echo "FAIL: $3"
+    exit 1
+}
+
 case "$mode" in
 close)
     "$@" &
@@ -29,23 +49,13 @@ close)
         echo "FAIL: the window never appeared"
         exit 1
     fi
-    for _ in $(seq 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    if kill -0 "$pid" 2>/dev/null; then
-        kill -9 "$pid"
-        echo "FAIL: still running 30 s after the close request"
-        exit 1
-    fi
+    await_exit "$pid" 300 "still running 30 s after the close request"
     wait "$pid"
     expect_status 0 $?
     ;;
 noglx)
-    fdfile=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -extension GLX -nolisten tcp 3>"$fdfile" 2>/dev/null &
-    xvfb=$!
-    for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
-    display=":$(head -n1 "$fdfile")"
-    rm -f "$fdfile"
-    DISPLAY=$display timeout 60 "$@"
+    start_xvfb -extension GLX
+    DISPLAY=$private_display timeout 60 "$@"
     status=$?
     kill "$xvfb" 2>/dev/null
     wait "$xvfb" 2>/dev/null
@@ -58,12 +68,8 @@ nodisplay)
 serverdeath)
     # The X server killed at moments spread over start-up, then once while drawing.
     for moment in 0.05 0.15 0.25 0.35 0.5 0.7 0.9 1.2 1.6 drawing; do
-        fdfile=$(mktemp)
-        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" 2>/dev/null </dev/null &
-        xvfb=$!
-        for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
-        export DISPLAY=":$(head -n1 "$fdfile")"
-        rm -f "$fdfile"
+        start_xvfb
+        export DISPLAY=$private_display
         "$@" 2>/dev/null &
         pid=$!
         if [ "$moment" = drawing ]; then
@@ -78,12 +84,7 @@ serverdeath)
         fi
         kill -9 "$xvfb"
         wait "$xvfb" 2>/dev/null
-        for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-        if kill -0 "$pid" 2>/dev/null; then
-            kill -9 "$pid"
-            echo "FAIL: serverdeath at $moment: still running 10 s after its X server died"
-            exit 1
-        fi
+        await_exit "$pid" 100 "serverdeath at $moment: still running 10 s after its X server died"
         wait "$pid"
         status=$?
         # 1: the display was lost; 255 (-1): it was lost before the context was made.

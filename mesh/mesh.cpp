@@ -3,64 +3,22 @@
 #include <cmath>
 #include <cstring>
 
-// The column loops below work on eight columns at a time through GCC's vector types,
-// which the compiler lowers to whatever width the target has. Only additions,
-// subtractions, multiplications and conversions between float and double are used, each
-// rounded as IEEE 754 prescribes for every width, and this file is built with
-// -ffp-contract=off, so the lanes give the same bits as the one-cell-at-a-time reading.
-// The helpers that take and return lanes are always inlined: no call passes a vector,
-// so the ABI note about vector arguments does not apply.
-#pragma GCC diagnostic ignored "-Wpsabi"
+#include "mesh/inner_normals.h"
+#include "mesh/normals_kernel.h"
 
 GridMesh gMesh;
 float gWavePhase;
 
 namespace {
 
-typedef float Floats8 __attribute__((vector_size(32), aligned(4)));
-typedef double Doubles8 __attribute__((vector_size(64), aligned(8)));
-typedef int32_t Ints8 __attribute__((vector_size(32), aligned(4)));
-constexpr int32_t kLanes = 8;
-
 // Where the build can pick a function's version at load time (x86-64 ELF targets; the
-// build files say so with QUILL_MESH_TARGET_CLONES), the two kernels are also built for
+// build files say so with QUILL_MESH_TARGET_CLONES), the kernels are also built for
 // AVX2 and AVX-512 and the widest one the processor has runs. Elsewhere the baseline does.
 #ifdef QUILL_MESH_TARGET_CLONES
 #define MESH_KERNEL __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define MESH_KERNEL
 #endif
-
-#define MESH_INLINE __attribute__((always_inline)) inline
-
-MESH_INLINE Floats8 loadFloats(const float* p)
-{
-    Floats8 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-MESH_INLINE Doubles8 loadDoubles(const double* p)
-{
-    Doubles8 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-MESH_INLINE void storeFloats(float* p, Floats8 v)
-{
-    std::memcpy(p, &v, sizeof v);
-}
-
-MESH_INLINE Doubles8 widen(Floats8 v)
-{
-    return __builtin_convertvector(v, Doubles8);
-}
-
-MESH_INLINE Floats8 splat(float f)
-{
-    return Floats8{f, f, f, f, f, f, f, f};
-}
 
 // ---------------------------------------------------------------------------------------
 // Flat grid
@@ -185,18 +143,20 @@ MESH_KERNEL void liftRows(const Vec3f (*from)[kMeshColumnSlots], Vec3f (*to)[kMe
                           int32_t lastRow, const WaveTerms& t)
 {
     const Ints8 yPlace[3] = {{0, 1, 0, 0, 1, 0, 0, 1}, {0, 0, 1, 0, 0, 1, 0, 0}, {1, 0, 0, 1, 0, 0, 1, 0}};
-    const Ints8 liftOfPlace[3] = {{0, 0, 0, 0, 1, 1, 1, 2}, {3, 3, 3, 3, 4, 4, 4, 4}, {5, 5, 5, 6, 6, 6, 7, 7}};
     for (int32_t i = 0; i <= lastRow + 1; ++i) {
         const char* source = reinterpret_cast<const char*>(from[i]);
         char* target = reinterpret_cast<char*>(to[i]);
         for (int32_t j = 0; j < 6 * kLanes; j += kLanes) {
             const Floats8 lift = liftLanes(t, i, j);
+            const Floats8 liftOfPlace[3] = {__builtin_shufflevector(lift, lift, 0, 0, 0, 0, 1, 1, 1, 2),
+                                            __builtin_shufflevector(lift, lift, 3, 3, 3, 3, 4, 4, 4, 4),
+                                            __builtin_shufflevector(lift, lift, 5, 5, 5, 6, 6, 6, 7, 7)};
 #pragma GCC unroll 3
             for (int32_t part = 0; part < 3; ++part) {
                 const size_t offset = (3 * j + part * kLanes) * sizeof(float);
                 Floats8 v;
                 std::memcpy(&v, source + offset, sizeof v);
-                const Floats8 sum = v + __builtin_shuffle(lift, liftOfPlace[part]);
+                const Floats8 sum = v + liftOfPlace[part];
                 v = yPlace[part] != 0 ? sum : v;
                 std::memcpy(target + offset, &v, sizeof v);
             }
@@ -211,95 +171,48 @@ MESH_KERNEL void liftRows(const Vec3f (*from)[kMeshColumnSlots], Vec3f (*to)[kMe
 // ---------------------------------------------------------------------------------------
 // Vertex normals
 
-// One row of positions (or normals), a component per array.
-struct RowComponents {
-    float x[kMeshColumnSlots];
-    float y[kMeshColumnSlots];
-    float z[kMeshColumnSlots];
+struct PortableArithmetic {
+    static MESH_INLINE Doubles8 widen(Floats8 v) { return __builtin_convertvector(v, Doubles8); }
+
+    // One component of vecCross(a, b), (-ay) * bz + az * by, as az * by - ay * bz: the
+    // same exact products and the same one rounding to double, then one to single.
+    static MESH_INLINE Floats8 crossComponent(Doubles8 ay, Doubles8 az, Doubles8 by, Doubles8 bz)
+    {
+        return __builtin_convertvector(az * by - ay * bz, Floats8);
+    }
 };
 
-MESH_INLINE void splitRow(const Vec3f* row, RowComponents& out)
+MESH_KERNEL void innerNormalsPortable(const GridMesh& from, GridMesh& to, int32_t lastRow)
 {
-    // A whole number of lanes first, so that the loop vectorises without a remainder.
-    for (int32_t j = 0; j < 6 * kLanes; ++j) {
-        out.x[j] = row[j].x;
-        out.y[j] = row[j].y;
-        out.z[j] = row[j].z;
-    }
-    for (int32_t j = 6 * kLanes; j < kMeshColumnSlots; ++j) {
-        out.x[j] = row[j].x;
-        out.y[j] = row[j].y;
-        out.z[j] = row[j].z;
-    }
+    copyWithInnerNormals<PortableArithmetic>(from, to, lastRow);
 }
 
-// One component of vecCross(a, b): (-ay) * bz + az * by in double precision, rounded
-// once to single.
-MESH_INLINE Floats8 crossComponent(Doubles8 ay, Doubles8 az, Doubles8 by, Doubles8 bz)
+}  // namespace
+
+// A plain function in front of the kernel's versions: not every compiler lets another
+// source call a function built in several versions.
+void meshInnerNormalsPortable(const GridMesh& from, GridMesh& to, int32_t lastRow)
 {
-    return __builtin_convertvector(-ay * bz + az * by, Floats8);
+    innerNormalsPortable(from, to, lastRow);
 }
 
-// The edge from the cells at column j onwards to their neighbours in another row or at
-// another column, in single precision, then widened.
-MESH_INLINE Doubles8 edge(const float* neighbour, const float* centre)
+MeshInnerNormals meshInnerNormalsAvx512()
 {
-    return widen(loadFloats(neighbour) - loadFloats(centre));
-}
-
-// The normals of row `cur` for columns 1..49, eight at a time, from its rows before and
-// after. The last eight start at column 42 and work out 42..48 a second time, to the same
-// bits.
-MESH_INLINE void rowNormals(const RowComponents& prev, const RowComponents& cur,
-                            const RowComponents& next, RowComponents& out)
-{
-    constexpr int32_t kFirstColumns[] = {1, 9, 17, 25, 33, 41, 42};
-    for (const int32_t j : kFirstColumns) {
-        const Doubles8 e1x = edge(&prev.x[j], &cur.x[j]);
-        const Doubles8 e1y = edge(&prev.y[j], &cur.y[j]);
-        const Doubles8 e1z = edge(&prev.z[j], &cur.z[j]);
-        const Doubles8 e2x = edge(&cur.x[j - 1], &cur.x[j]);
-        const Doubles8 e2y = edge(&cur.y[j - 1], &cur.y[j]);
-        const Doubles8 e2z = edge(&cur.z[j - 1], &cur.z[j]);
-        const Doubles8 e3x = edge(&next.x[j], &cur.x[j]);
-        const Doubles8 e3y = edge(&next.y[j], &cur.y[j]);
-        const Doubles8 e3z = edge(&next.z[j], &cur.z[j]);
-        const Doubles8 e4x = edge(&cur.x[j + 1], &cur.x[j]);
-        const Doubles8 e4y = edge(&cur.y[j + 1], &cur.y[j]);
-        const Doubles8 e4z = edge(&cur.z[j + 1], &cur.z[j]);
-        // c1 = vecCross(e1, e2), c2 = vecCross(e2, e3), c3 = vecCross(e3, e4),
-        // c4 = vecCross(e4, e1); their sum in this order, in single precision.
-        const Floats8 x = crossComponent(e1y, e1z, e2y, e2z) + crossComponent(e2y, e2z, e3y, e3z) +
-                          crossComponent(e3y, e3z, e4y, e4z) + crossComponent(e4y, e4z, e1y, e1z);
-        const Floats8 y = crossComponent(e1z, e1x, e2z, e2x) + crossComponent(e2z, e2x, e3z, e3x) +
-                          crossComponent(e3z, e3x, e4z, e4x) + crossComponent(e4z, e4x, e1z, e1x);
-        const Floats8 z = crossComponent(e1x, e1y, e2x, e2y) + crossComponent(e2x, e2y, e3x, e3y) +
-                          crossComponent(e3x, e3y, e4x, e4y) + crossComponent(e4x, e4y, e1x, e1y);
-        storeFloats(&out.x[j], x * 0.25f);
-        storeFloats(&out.y[j], y * 0.25f);
-        storeFloats(&out.z[j], z * 0.25f);
+#ifdef QUILL_MESH_AVX512
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")) {
+        return meshInnerNormalsAvx512Kernel;
     }
+#endif
+    return nullptr;
 }
 
-// Inner pass: rows 1..lastRow, columns 1..49. Only positions are read, so the rows can
-// be written as they are done. The next row of the last row wraps to row 0.
-MESH_KERNEL void innerNormals(const Vec3f (*vertices)[kMeshColumnSlots], Vec3f (*normals)[kMeshColumnSlots],
-                              int32_t lastRow)
+namespace {
+
+MeshInnerNormals pickInnerNormals()
 {
-    RowComponents rows[3];
-    RowComponents out;
-    splitRow(vertices[0], rows[0]);
-    splitRow(vertices[1], rows[1]);
-    for (int32_t i = 1; i <= lastRow; ++i) {
-        RowComponents& next = rows[(i + 1) % 3];
-        splitRow(vertices[wrapIndex(i + 1, lastRow)], next);
-        rowNormals(rows[(i - 1) % 3], rows[i % 3], next, out);
-        Vec3f* row = normals[i];
-        for (int32_t j = 1; j < 1 + 6 * kLanes; ++j) {  // whole lanes, as in splitRow
-            row[j] = Vec3f{out.x[j], out.y[j], out.z[j]};
-        }
-        row[49] = Vec3f{out.x[49], out.y[49], out.z[49]};
-    }
+    const MeshInnerNormals avx512 = meshInnerNormalsAvx512();
+    return avx512 != nullptr ? avx512 : meshInnerNormalsPortable;
 }
 
 }  // namespace
@@ -355,25 +268,31 @@ GridMesh meshDeform(GridMesh mesh)
 
 GridMesh meshComputeNormals(GridMesh mesh)
 {
+    GridMesh r;  // the one record returned, built in place
     const int32_t lastRow = mesh.lastRow;
     if (lastRow < 1 || lastRow > kMeshRowSlots - 1) {
-        return mesh;
+        r = mesh;
+        return r;
     }
-    innerNormals(mesh.vertices, mesh.normals, lastRow);
+    static const MeshInnerNormals innerNormals = pickInnerNormals();
+    innerNormals(mesh, r, lastRow);
+    r.lastRow = lastRow;
+    r.firstRowOpen = mesh.firstRowOpen;
+    r.lastRowOpen = mesh.lastRowOpen;
     // Edge pass, column by column in the written order: with lastRow 1, row lastRow - 1
     // is row 0 itself and sees the value just written.
     for (int32_t j = 0; j <= 49; ++j) {
-        Vec3f& first = mesh.normals[0][j];
-        const Vec3f before = mesh.normals[lastRow - 1][j];
+        Vec3f& first = r.normals[0][j];
+        const Vec3f before = r.normals[lastRow - 1][j];
         first.x = (first.x + before.x) * 0.5f;
         first.y = (first.y + before.y) * 0.5f;
         first.z = (first.z + before.z) * 0.5f;
-        if (mesh.firstRowOpen == 1) {
-            mesh.normals[0][j] = mesh.normals[1][j];
+        if (r.firstRowOpen == 1) {
+            r.normals[0][j] = r.normals[1][j];
         }
-        if (mesh.lastRowOpen == 1) {
-            mesh.normals[lastRow][j] = mesh.normals[lastRow - 1][j];
+        if (r.lastRowOpen == 1) {
+            r.normals[lastRow][j] = r.normals[lastRow - 1][j];
         }
     }
-    return mesh;
+    return r;
 }

@@ -2,12 +2,14 @@
 // in mesh_oracle.h, the answers to unsafe arguments, and the stack a chain of them uses.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <random>
 
+#include "mesh/inner_normals.h"
 #include "tests/mesh_oracle.h"
 
 namespace {
@@ -27,12 +29,15 @@ testing::AssertionResult sameBits(const GridMesh& got, const GridMesh& want)
     return testing::AssertionSuccess();
 }
 
-// Every cell random over 25 binades, with a sprinkling of signed zeros.
-GridMesh randomMesh(uint32_t seed, int32_t lastRow, int32_t firstRowOpen, int32_t lastRowOpen)
+// Every cell random over 25 binades, with a sprinkling of signed zeros; or, with
+// fewValues, one of five values, so that edges, products and sums often come out as
+// zeros of either sign.
+GridMesh randomMesh(uint32_t seed, int32_t lastRow, int32_t firstRowOpen, int32_t lastRowOpen, bool fewValues = false)
 {
     std::mt19937 rng(seed);
-    auto value = [&rng]() {
+    auto value = [&rng, fewValues]() {
         const uint32_t r = rng();
+        if (fewValues) return std::array{0.0f, -0.0f, 1.0f, -1.0f, 0.5f}[r % 5];
         if (r % 23 == 0) return (r & 64) ? -0.0f : 0.0f;
         const float m = 1.0f + static_cast<float>(rng() >> 9) * 0x1p-23f;
         return std::ldexp(r & 1 ? -m : m, static_cast<int>(rng() % 25) - 12);
@@ -125,7 +130,7 @@ TEST(MeshOperations, MatchTheLiteralReadingBitForBitAndLeaveTheArgument)
     const GridMesh records[] = {
         meshMakeFlatGrid(50), tiltedGrid(), oracle::deform(meshMakeFlatGrid(50)), meshMakeFlatGrid(1),
         meshMakeFlatGrid(3), randomMesh(5, 1, 1, 1), randomMesh(6, 3, 0, 1), randomMesh(7, 50, 2, 0),
-        randomMesh(8, 149, 1, 1), randomMesh(9, 150, 1, 0)};
+        randomMesh(8, 149, 1, 1), randomMesh(9, 150, 1, 0), randomMesh(10, 50, 1, 1, true)};
     for (const GridMesh& m : records) {
         SCOPED_TRACE(testing::Message() << "lastRow " << m.lastRow << ", flags " << m.firstRowOpen << m.lastRowOpen);
         const GridMesh before = m;
@@ -139,6 +144,29 @@ TEST(MeshOperations, MatchTheLiteralReadingBitForBitAndLeaveTheArgument)
         EXPECT_TRUE(sameBits(m, before));
     }
     gWavePhase = 0.0f;
+}
+
+// meshComputeNormals runs one build of the inner pass on this processor; the other must
+// give the same bits. Each writes over a record filled with a different pattern, so a
+// cell that either build leaves unwritten shows as well.
+TEST(MeshComputeNormals, PortableAndAvx512InnerPassesAgree)
+{
+    const MeshInnerNormals avx512 = meshInnerNormalsAvx512();
+    if (avx512 == nullptr) GTEST_SKIP() << "no AVX-512 build of the inner pass here";
+    static GridMesh portable, wide;
+    for (const GridMesh& m : {randomMesh(20, 1, 1, 1), randomMesh(21, 2, 1, 1), randomMesh(22, 50, 1, 1),
+                              randomMesh(23, 150, 1, 1), randomMesh(24, 50, 1, 1, true), tiltedGrid()}) {
+        std::memset(&portable, 0xAB, sizeof portable);
+        std::memset(&wide, 0xCD, sizeof wide);
+        for (GridMesh* r : {&portable, &wide}) {  // the tables only are the passes' to write
+            r->lastRow = m.lastRow;
+            r->firstRowOpen = m.firstRowOpen;
+            r->lastRowOpen = m.lastRowOpen;
+        }
+        meshInnerNormalsPortable(m, portable, m.lastRow);
+        avx512(m, wide, m.lastRow);
+        EXPECT_TRUE(sameBits(wide, portable)) << "lastRow " << m.lastRow;
+    }
 }
 
 TEST(MeshOperations, UnsafeArgumentsGetTheirDocumentedAnswers)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Frame rate, start-up time and peak memory of the program against the baseline program
 # (bench/baseline.cpp: the same frame straight on SDL2), counted from outside by
-# tests/tools/xframes (X Damage: one count per present of the window).
+# bench/tools/xframes (X Damage: one count per present of the window).
 #
 #   scripts/bench.sh [fps|startup|wine|all]     (default: all)
 #
@@ -32,7 +32,7 @@ if [ "$what" = wine ] || [ "$what" = all ]; then
     cmake --preset windows -B "$winbuild" -DQUILL_HOST_TOOLS="$PWD/$build/tests" >/dev/null
     cmake --build "$winbuild" --target quillmere -j2 >/dev/null
 fi
-xframes=$build/tests/xframes
+xframes=$build/bench/xframes
 program=$build/quillmere
 baseline=$build/bench/baseline
 

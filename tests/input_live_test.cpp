@@ -169,39 +169,23 @@ TEST_F(InputLiveTest, NothingIsReadWhileAnotherWindowHasTheFocus) {
     EXPECT_TRUE(pollUntil([] { return gKeyState[DIK_B] == 0; }));
 }
 
-// What the platform's DirectInput and the Linux layer both answer, on a keyboard of its own
-// with c_dfDIKeyboard and the program's cooperative level (0: left unset).
+// What the platform's DirectInput and the Linux layer both answer to the calls the
+// program makes at the moments it can make them, on a keyboard of its own with
+// c_dfDIKeyboard and the program's cooperative level.
 TEST_F(InputLiveTest, DevicesFollowDirectInputsRules) {
     static BYTE buffer[256];
-    static DIDATAFORMAT shortFormat = c_dfDIKeyboard;
-    shortFormat.dwSize -= 4;
-    static DIPROPDWORD longBlock{{sizeof(DIPROPDWORD) + 4, sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, DIPROPAXISMODE_REL};
     using Device = IDirectInputDevice7A*;
     const struct {
         const char* name;
-        bool configured;
-        HRESULT (*run)(Device d, HWND window);
+        HRESULT (*run)(Device d);
         HRESULT expected;
     } cases[] = {
-        {"acquire without a data format", false, [](Device d, HWND) { return d->Acquire(); }, DIERR_INVALIDPARAM},
-        {"acquire twice", true, [](Device d, HWND) { return d->Acquire(), d->Acquire(); }, DI_NOEFFECT},
-        {"unacquire unacquired", true, [](Device d, HWND) { return d->Unacquire(); }, DI_NOEFFECT},
-        {"unacquire acquired", true, [](Device d, HWND) { return d->Acquire(), d->Unacquire(); }, DI_OK},
-        {"read unacquired", true, [](Device d, HWND) { return d->GetDeviceState(256, buffer); }, DIERR_NOTACQUIRED},
-        {"read 255 bytes", true, [](Device d, HWND) { return d->Acquire(), d->GetDeviceState(255, buffer); },
-         DIERR_INVALIDPARAM},
-        {"set a data format while acquired", true,
-         [](Device d, HWND) { return d->Acquire(), d->SetDataFormat(&c_dfDIKeyboard); }, DIERR_ACQUIRED},
-        {"set the cooperative level while acquired", true,
-         [](Device d, HWND w) { return d->Acquire(), d->SetCooperativeLevel(w, 6); }, DIERR_ACQUIRED},
-        {"data format of the wrong size", false, [](Device d, HWND) { return d->SetDataFormat(&shortFormat); },
-         DIERR_INVALIDPARAM},
-        {"cooperative level without an access mode", false,
-         [](Device d, HWND w) { return d->SetCooperativeLevel(w, DISCL_FOREGROUND); }, DIERR_INVALIDPARAM},
-        {"axis mode in a block of the wrong size", true,
-         [](Device d, HWND) { return d->SetProperty(DIPROP_AXISMODE, &longBlock.diph); }, DIERR_INVALIDPARAM},
-        {"a second reference: 2 after AddRef, 1 after Release", false,
-         [](Device d, HWND) {
+        {"acquire twice", [](Device d) { return d->Acquire(), d->Acquire(); }, DI_NOEFFECT},
+        {"unacquire unacquired", [](Device d) { return d->Unacquire(); }, DI_NOEFFECT},
+        {"unacquire acquired", [](Device d) { return d->Acquire(), d->Unacquire(); }, DI_OK},
+        {"read unacquired", [](Device d) { return d->GetDeviceState(256, buffer); }, DIERR_NOTACQUIRED},
+        {"a second reference: 2 after AddRef, 1 after Release",
+         [](Device d) {
              ULONG added = d->AddRef();
              return (HRESULT)(added * 10 + d->Release());
          },
@@ -212,20 +196,9 @@ TEST_F(InputLiveTest, DevicesFollowDirectInputsRules) {
         Device device = nullptr;
         ASSERT_EQ(gDirectInput->CreateDeviceEx(GUID_SysKeyboard, IID_IDirectInputDevice7A, (LPVOID*)&device, nullptr),
                   DI_OK);
-        if (c.configured) {
-            ASSERT_EQ(device->SetDataFormat(&c_dfDIKeyboard), DI_OK);
-            ASSERT_EQ(device->SetCooperativeLevel(window, 6), DI_OK);
-        }
-        EXPECT_EQ(c.run(device, window), c.expected);
+        ASSERT_EQ(device->SetDataFormat(&c_dfDIKeyboard), DI_OK);
+        ASSERT_EQ(device->SetCooperativeLevel(window, 6), DI_OK);
+        EXPECT_EQ(c.run(device), c.expected);
         EXPECT_EQ(device->Release(), 0u);
     }
-
-    void* object = &object;
-    EXPECT_EQ(gDirectInput->CreateDeviceEx(GUID_XAxis, IID_IDirectInputDevice7A, &object, nullptr), DIERR_DEVICENOTREG);
-    EXPECT_EQ(object, nullptr);
-    object = &object;
-    EXPECT_EQ(gDirectInput->CreateDeviceEx(GUID_SysMouse, IID_IDirectInput7A, &object, nullptr), DIERR_NOINTERFACE);
-    EXPECT_EQ(object, nullptr);
-    // (Wine's DirectInputCreateEx leaves the pointer as it was on this failure.)
-    EXPECT_EQ(DirectInputCreateEx(gInstance, 0x0700, IID_IDirectInputDevice7A, &object, nullptr), DIERR_NOINTERFACE);
 }

@@ -118,8 +118,8 @@ MESH_INLINE void rowNormals(const RowComponents& prev, const RowComponents& cur,
 
 // `to` becomes `from` with the inner pass done: the normals of rows 1..lastRow, columns
 // 1..49, from the positions alone (1 <= lastRow <= 150). The next row of the last row
-// wraps to row 0. Each row of positions is split into components two rows before its
-// normals need it, so that its stores are out of the way when it is read.
+// wraps to row 0. Each row of positions is split into components an iteration before it
+// is first read (as the next row), so that its stores are out of the way by then.
 template <class Arithmetic>
 MESH_INLINE void copyWithInnerNormals(const GridMesh& from, GridMesh& to, int32_t lastRow)
 {

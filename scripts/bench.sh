@@ -36,9 +36,9 @@ xframes=$build/bench/xframes
 program=$build/quillmere
 baseline=$build/bench/baseline
 
-# One Xvfb for the whole run, no window manager; not reset between the programs' runs.
+# One Xvfb for the whole run, no window manager.
 fdfile=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null </dev/null &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" 2>/dev/null </dev/null &
 xvfb=$!
 wine_up=""
 cleanup() {

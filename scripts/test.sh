@@ -18,6 +18,4 @@ cmake --build --preset sanitize -j"$jobs"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target extensions_fuzz mesh_fuzz mesh_draw_fuzz -j"$jobs"
 
-# -noreset: every test is a process of its own, and a server that resets when its last
-# client leaves can refuse the next one's connection while it does.
-exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp -noreset" scripts/run-tests.sh
+exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" scripts/run-tests.sh

@@ -19,7 +19,7 @@ echo "== Linux suite"
 # Each test is a process of its own. An idle client keeps the X server from resetting
 # whenever one ends, since a connection made during a reset can be refused; it leaves
 # before the Windows suite, which wants the server as a reset leaves it (keyboard focus
-# following the pointer). Wine's own processes hold the server from then on.
+# following the pointer).
 xprop -root -spy >/dev/null 2>&1 </dev/null &
 holder=$!
 suite ctest --preset linux

@@ -187,6 +187,12 @@ MESH_KERNEL void innerNormalsPortable(const GridMesh& from, GridMesh& to, int32_
     copyWithInnerNormals<PortableArithmetic>(from, to, lastRow);
 }
 
+MeshInnerNormals pickInnerNormals()
+{
+    const MeshInnerNormals avx512 = meshInnerNormalsAvx512();
+    return avx512 != nullptr ? avx512 : meshInnerNormalsPortable;
+}
+
 }  // namespace
 
 // A plain function in front of the kernel's versions: not every compiler lets another
@@ -206,16 +212,6 @@ MeshInnerNormals meshInnerNormalsAvx512()
 #endif
     return nullptr;
 }
-
-namespace {
-
-MeshInnerNormals pickInnerNormals()
-{
-    const MeshInnerNormals avx512 = meshInnerNormalsAvx512();
-    return avx512 != nullptr ? avx512 : meshInnerNormalsPortable;
-}
-
-}  // namespace
 
 GridMesh meshMakeFlatGrid(int32_t n)
 {

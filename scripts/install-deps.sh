@@ -11,6 +11,7 @@ packages=(
     xvfb xauth x11-utils xdotool imagemagick
     valgrind clang
     libclang-rt-dev libxdamage-dev openbox
+    libstb-dev desktop-file-utils appstream lintian debootstrap zip unzip fakeroot dpkg-dev file
 )
 
 missing=()

@@ -27,6 +27,8 @@ kill "$holder" 2>/dev/null
 wait "$holder" 2>/dev/null
 echo "== Windows suite (Wine)"
 suite ctest --preset windows
+echo "== Packages (scripts/check-packages.sh)"
+suite scripts/check-packages.sh
 echo "== Linux suite with ASan and UBSan"
 suite ctest --preset sanitize
 echo "== Fuzzing, ${FUZZ_SECONDS:-45} s a target"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Linux and Windows, and runs every test: the Linux
 # suite natively and the Windows suite under Wine, both on one virtual X display; then
-# the Linux suite under the sanitizers, and each fuzz target for FUZZ_SECONDS (45).
+# the packages (scripts/package.sh) and their checks, the Linux suite under the sanitizers,
+# and each fuzz target for FUZZ_SECONDS (45).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -11,6 +12,7 @@ cmake --preset linux >/dev/null
 cmake --build --preset linux -j"$jobs"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"
+scripts/package.sh >/dev/null
 # The suite again with AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz
 # targets (clang); run-tests.sh runs both.
 cmake --preset sanitize >/dev/null

@@ -6,7 +6,7 @@ include(GNUInstallDirs)
 set(QUILL_APP_ID org.vennick.quillmere)
 # Where the project is published; the AppStream metadata points at its screenshot there.
 set(QUILL_HOMEPAGE "https://quillmere.example.org" CACHE STRING "Project home page")
-set(QUILL_SCREENSHOT_URL "${QUILL_HOMEPAGE}/screenshot_linux.png" CACHE STRING "Screenshot for AppStream")
+set(QUILL_SCREENSHOT_URL "${QUILL_HOMEPAGE}/screenshot_linux.png")
 set(QUILL_MAINTAINER "Quillmere maintainers <maintainers@quillmere.example.org>" CACHE STRING
     "Package maintainer, name and address")
 # The day this version was cut (AppStream release and Debian changelog).
@@ -84,18 +84,24 @@ else()
                   OUTPUT_VARIABLE QUILL_RELEASE_DATE_RFC2822 OUTPUT_STRIP_TRAILING_WHITESPACE)
   configure_file(${CMAKE_SOURCE_DIR}/packaging/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
   find_program(QUILL_GZIP gzip REQUIRED)
-  set(compressed ${CMAKE_BINARY_DIR}/packaging/changelog.gz ${CMAKE_BINARY_DIR}/packaging/quillmere.1.gz)
-  add_custom_command(OUTPUT ${compressed}
+  # gzip -n: no name or time stamp inside, so the same sources give the same package.
+  set(compressed ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
                      COMMAND ${QUILL_GZIP} -9nc ${CMAKE_BINARY_DIR}/packaging/changelog
                              > ${CMAKE_BINARY_DIR}/packaging/changelog.gz
-                     COMMAND ${QUILL_GZIP} -9nc ${CMAKE_SOURCE_DIR}/packaging/quillmere.1
-                             > ${CMAKE_BINARY_DIR}/packaging/quillmere.1.gz
-                     DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog ${CMAKE_SOURCE_DIR}/packaging/quillmere.1)
+                     DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog)
+  foreach(program IN LISTS QUILL_PROGRAMS)
+    set(page ${CMAKE_BINARY_DIR}/packaging/${program}.1.gz)
+    add_custom_command(OUTPUT ${page}
+                       COMMAND ${QUILL_GZIP} -9nc ${CMAKE_SOURCE_DIR}/packaging/${program}.1 > ${page}
+                       DEPENDS ${CMAKE_SOURCE_DIR}/packaging/${program}.1)
+    list(APPEND compressed ${page})
+    install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endforeach()
   add_custom_target(quillmere_docs ALL DEPENDS ${compressed})
   set(docdir ${CMAKE_INSTALL_DATADIR}/doc/quillmere)
   install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_BINARY_DIR}/packaging/changelog.gz DESTINATION ${docdir})
   install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${docdir} RENAME copyright)
-  install(FILES ${CMAKE_BINARY_DIR}/packaging/quillmere.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 set(CPACK_PACKAGE_NAME quillmere)

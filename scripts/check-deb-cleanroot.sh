@@ -23,6 +23,9 @@ root=$cache/run
 
 start=$SECONDS
 mkdir -p "$cache/debs" "$cache/archives"
+# One run at a time uses the cache.
+exec 9>"$cache/lock"
+flock 9
 if [ "${QUILL_CLEANROOT_REFRESH:-0}" = 1 ] || [ ! -f "$base/.quillmere-complete" ]; then
     rm -rf "$base"
     echo "debootstrap --variant=minbase bookworm (kept in $base)"
@@ -31,17 +34,24 @@ if [ "${QUILL_CLEANROOT_REFRESH:-0}" = 1 ] || [ ! -f "$base/.quillmere-complete"
     touch "$base/.quillmere-complete"
 fi
 
-mounts=()
+# Lists what is mounted under the root, deepest first.
+mounted() { awk -v r="$root/" 'index($2, r) == 1 { print $2 }' /proc/mounts | sort -r; }
+# Unmounts everything under the root, also what an interrupted run left, and removes it;
+# removing it while /dev or the X socket is still bound there would delete the host's.
 cleanup() {
-    for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount -l "${mounts[i]}" 2>/dev/null || true; done
+    local m
+    for m in $(mounted); do umount -l "$m" 2>/dev/null || true; done
+    if [ -n "$(mounted)" ]; then
+        echo "FAIL: still mounted under $root, left in place: $(mounted | tr '\n' ' ')"
+        return 1
+    fi
     rm -rf "$root"
 }
 trap cleanup EXIT
-bind() { mkdir -p "$2"; mount --bind "$1" "$2"; mounts+=("$2"); }
-cleanup
+bind() { mkdir -p "$2"; mount --bind "$1" "$2"; }
+cleanup || exit 1
 cp -a "$base" "$root"
 mount -t proc proc "$root/proc"
-mounts+=("$root/proc")
 bind /dev "$root/dev"
 bind "$cache/archives" "$root/var/cache/apt/archives"
 # The X server's socket, and its cookie where it has one.

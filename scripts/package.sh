@@ -3,6 +3,7 @@
 # and quillmere-VERSION-win64.zip (CPack, from the install rules in cmake/packaging.cmake).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-deps.sh
 
 jobs=${JOBS:-$(nproc)}
 mkdir -p dist

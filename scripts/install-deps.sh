@@ -11,6 +11,7 @@ packages=(
     xvfb xauth x11-utils xdotool imagemagick
     valgrind clang
     libclang-rt-dev libxdamage-dev openbox
+    libwayland-dev sway grim weston wayland-utils jq
 )
 
 missing=()

@@ -67,7 +67,7 @@ chown "$user" "$work/home" "$work/run" "$work/out"
 # suites' windows float and keep the size they ask for, as on an X server without a
 # window manager.
 cat >"$work/sway.conf" <<'EOF'
-output HEADLESS-1 resolution 1280x1024
+output HEADLESS-1 resolution 1024x768
 default_border none
 default_floating_border none
 xwayland disable
@@ -148,7 +148,7 @@ else
         fail "the window is not a native Wayland one"
     sleep 1
     as grim -t ppm "$work/out/tiled.ppm"
-    tiled=$(ring_box "$work/out/tiled.ppm" 1280 1024)
+    tiled=$(ring_box "$work/out/tiled.ppm" 1024 768)
     as swaymsg '[app_id="^quillmere"] floating enable, resize set 640 480, move absolute position 0 0' >/dev/null
     for _ in $(seq 50); do
         [ "$(window_json | jq -c '.rect | [.width, .height]')" = "[640,480]" ] && break
@@ -157,7 +157,7 @@ else
     sleep 0.5
     as grim -t ppm -g "0,0 640x480" "$work/out/resized.ppm"
     resized=$(ring_box "$work/out/resized.ppm" 640 480)
-    say "ring in the tiled window (1280 x 1024): ${tiled:-nothing}; after the resize to 640 x 480: ${resized:-nothing}"
+    say "ring in the tiled window (1024 x 768): ${tiled:-nothing}; after the resize to 640 x 480: ${resized:-nothing}"
     # Both sizes: the ring centred, neither missing nor filling the whole window, and the
     # same share of each; a viewport left at the old size would cut or shrink it.
     if awk -v a="$tiled" -v b="$resized" 'BEGIN {

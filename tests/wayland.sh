@@ -79,8 +79,10 @@ chmod 644 "$work/sway.conf"
 # DISPLAY, so nothing can reach the X server that xvfb-run provides.
 session=(HOME="$work/home" PATH=/usr/sbin:/usr/bin:/sbin:/bin XDG_RUNTIME_DIR="$work/run")
 as() { "${as_user[@]}" env -i "${session[@]}" "$@"; }
+# The same in the background (as start_as ... &): the process itself, so that $! is its pid.
+start_as() { exec "${as_user[@]}" env -i "${session[@]}" "$@"; }
 
-as WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 sway -c "$work/sway.conf" \
+start_as WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 sway -c "$work/sway.conf" \
     >"$work/sway.log" 2>&1 </dev/null &
 sway_pid=$!
 pids+=("$sway_pid")
@@ -136,7 +138,7 @@ ring_box() {
 }
 
 # --- The program on sway ---------------------------------------------------------------
-as "$work/bin/quillmere_checked" >"$work/out/checked.log" 2>&1 </dev/null &
+start_as "$work/bin/quillmere_checked" >"$work/out/checked.log" 2>&1 </dev/null &
 program=$!
 pids+=("$program")
 json=$(window_json)
@@ -186,7 +188,7 @@ fi
 
 # The plain program, and the way the README tells a user to see its backend: with
 # WAYLAND_DEBUG=1 the Wayland library logs the window's title being set.
-as WAYLAND_DEBUG=1 "$work/bin/quillmere" >/dev/null 2>"$work/out/debug.log" </dev/null &
+start_as WAYLAND_DEBUG=1 "$work/bin/quillmere" >/dev/null 2>"$work/out/debug.log" </dev/null &
 program=$!
 pids+=("$program")
 [ -n "$(window_json)" ] && as swaymsg '[app_id="^quillmere"] kill' >/dev/null

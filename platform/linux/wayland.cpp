@@ -35,6 +35,10 @@ void onGlobalRemove(void*, wl_registry*, uint32_t) {}
 Seat probeSeat() {
     // A socket handed over in WAYLAND_SOCKET can be connected once only: it is SDL's.
     if (std::getenv("WAYLAND_SOCKET") != nullptr) return Seat::Offered;
+    // Without a runtime directory only an absolute WAYLAND_DISPLAY can name a compositor;
+    // asking anyway would only add libwayland's complaint to the one SDL's attempt makes.
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    if (std::getenv("XDG_RUNTIME_DIR") == nullptr && (name == nullptr || name[0] != '/')) return Seat::NoCompositor;
     wl_display* display = wl_display_connect(nullptr);
     if (display == nullptr) return Seat::NoCompositor;
     bool seat = false;

@@ -256,7 +256,8 @@ if [ -x "$measure" ]; then
     if as timeout 120 "$work/bin/quillmere-measure" --modes window --size 320x240 --reference-k 4 --out "$work/out/measure" \
         >"$work/out/measure.log" 2>&1 </dev/null &&
         jq -e '.captures | any(.name == "window")' "$work/out/measure/results.json" >/dev/null 2>&1; then
-        say "ok: quillmere-measure captured its window on sway"
+        say "ok: quillmere-measure captured its window on sway: $(jq -c '.captures[] | select(.name == "window")' \
+            "$work/out/measure/results.json" | cut -c1-300)"
     else
         fail "quillmere-measure --modes window on sway"
         tail -n 20 "$work/out/measure.log"

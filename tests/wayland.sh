@@ -134,7 +134,8 @@ ring_box() {
     box=$(convert "$1" -fuzz 5% -format '%@' info: 2>/dev/null)
     [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || return
     awk -v w="${BASH_REMATCH[1]}" -v h="${BASH_REMATCH[2]}" -v x="${BASH_REMATCH[3]}" -v y="${BASH_REMATCH[4]}" \
-        -v W="$2" -v H="$3" 'BEGIN { printf "%.3f %.3f %.3f %.3f\n", w / W, h / H, (x + w / 2) / W - 0.5, (y + h / 2) / H - 0.5 }'
+        -v W="$2" -v H="$3" \
+        'BEGIN { printf "%.3f %.3f %.3f %.3f\n", w / W, h / H, (x + w / 2) / W - 0.5, (y + h / 2) / H - 0.5 }'
 }
 
 # --- The program on sway ---------------------------------------------------------------
@@ -163,9 +164,11 @@ else
     # Both sizes: the ring centred, neither missing nor filling the whole window, and the
     # same share of each; a viewport left at the old size would cut or shrink it.
     if awk -v a="$tiled" -v b="$resized" 'BEGIN {
-            n = split(a, p, " "); m = split(b, q, " ")
-            if (n != 4 || m != 4) exit 1
-            for (i = 1; i <= 2; i++) if (p[i] < 0.3 || p[i] > 0.99 || q[i] < 0.3 || q[i] > 0.99 || p[i] - q[i] > 0.03 || q[i] - p[i] > 0.03) exit 1
+            if (split(a, p, " ") != 4 || split(b, q, " ") != 4) exit 1
+            for (i = 1; i <= 2; i++) {
+                if (p[i] < 0.3 || p[i] > 0.99 || q[i] < 0.3 || q[i] > 0.99) exit 1
+                if (p[i] - q[i] > 0.03 || q[i] - p[i] > 0.03) exit 1
+            }
             for (i = 3; i <= 4; i++) if (p[i] > 0.02 || p[i] < -0.02 || q[i] > 0.02 || q[i] < -0.02) exit 1
         }'; then
         say "ok: the ring is drawn and fills the window the same way at both sizes (the viewport follows)"
@@ -253,8 +256,8 @@ measure=$build/measure/quillmere-measure
 if [ -x "$measure" ]; then
     cp "$measure" "$work/bin/"
     chmod a+rx "$work/bin/quillmere-measure"
-    if as timeout 120 "$work/bin/quillmere-measure" --modes window --size 320x240 --reference-k 4 --out "$work/out/measure" \
-        >"$work/out/measure.log" 2>&1 </dev/null &&
+    if as timeout 120 "$work/bin/quillmere-measure" --modes window --size 320x240 --reference-k 4 \
+        --out "$work/out/measure" >"$work/out/measure.log" 2>&1 </dev/null &&
         jq -e '.captures | any(.name == "window")' "$work/out/measure/results.json" >/dev/null 2>&1; then
         say "ok: quillmere-measure captured its window on sway: $(jq -c '.captures[] | select(.name == "window")' \
             "$work/out/measure/results.json" | cut -c1-300)"
@@ -280,7 +283,8 @@ for _ in $(seq 100); do
     [ -S "$work/weston-run/quillmere-seatless" ] && break
     sleep 0.1
 done
-if ! env "${seatless[@]}" wayland-info >"$work/out/globals.txt" 2>&1 || ! grep -q wl_compositor "$work/out/globals.txt"; then
+env "${seatless[@]}" wayland-info >"$work/out/globals.txt" 2>&1
+if ! grep -q wl_compositor "$work/out/globals.txt"; then
     fail "weston's headless backend did not start"
     tail -n 20 "$work/weston.log"
 elif grep -q "'wl_seat'" "$work/out/globals.txt"; then

@@ -28,6 +28,7 @@ void onGlobal(void* data, wl_registry*, uint32_t, const char* interface, uint32_
     if (std::strcmp(interface, wl_seat_interface.name) == 0) *static_cast<bool*>(data) = true;
 }
 
+// Globals that go away during the one round trip do not matter.
 void onGlobalRemove(void*, wl_registry*, uint32_t) {}
 
 // Whether the compositor SDL's Wayland backend would connect to (WAYLAND_DISPLAY, or
@@ -64,6 +65,7 @@ bool listNames(const char* list, const char* driver) {
     return false;
 }
 
+// The compositor's name as libwayland resolves it, for the message.
 const char* compositorName() {
     const char* name = std::getenv("WAYLAND_DISPLAY");
     return name && *name ? name : "wayland-0";

@@ -12,6 +12,7 @@ packages=(
     valgrind clang
     libclang-rt-dev libxdamage-dev openbox
     libstb-dev desktop-file-utils appstream lintian debootstrap zip unzip fakeroot dpkg-dev file
+    libwayland-dev sway grim weston wayland-utils jq
 )
 
 missing=()

@@ -23,6 +23,8 @@ echo "== Linux suite"
 xprop -root -spy >/dev/null 2>&1 </dev/null &
 holder=$!
 suite ctest --preset linux
+echo "== Wayland: headless sway, and a compositor without a seat"
+suite tests/wayland.sh build/linux
 kill "$holder" 2>/dev/null
 wait "$holder" 2>/dev/null
 echo "== Windows suite (Wine)"

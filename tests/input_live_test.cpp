@@ -60,6 +60,7 @@ protected:
     }
     void SetUp() override {
         ASSERT_NE(window, nullptr) << "no window: is a display reachable?";
+        if (const char* why = testXdotoolUnusable()) GTEST_SKIP() << why;
         ASSERT_EQ(inputInit(gInstance, window), 0);
         ASSERT_TRUE(xdotool("mousemove 400 300")) << "xdotool failed";
         auto quietSince = std::chrono::steady_clock::now();  // until no motion comes for a while

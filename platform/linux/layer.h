@@ -38,6 +38,13 @@ HWND handleOf(const Window& window);
 Window* findWindowBySdl(SDL_Window* sdl);
 Window* windowAt(int slot);  // the window in a table slot, null if the slot is free
 bool ensureVideo();
+// Before SDL_Init: keeps SDL off a Wayland compositor without an input seat, on which its
+// Wayland backend crashes; X11 is used instead where there is an X display. False, with a
+// line on stderr, when no driver is left (wayland_seat.cpp).
+bool chooseVideoDriver();
+// SDL_RaiseWindow, finished on Wayland before it returns, so that hiding or destroying the
+// window next is safe on every compositor (wayland.cpp).
+void raiseWindow(SDL_Window* window);
 
 // Moves SDL's pending events into the message queue, sending focus and size messages
 // at once as Win32's sent messages would be.

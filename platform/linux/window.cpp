@@ -96,6 +96,7 @@ bool ensureVideo() {
     // Ctrl+C and SIGTERM end the process as they would a Windows program, unseen by SDL.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    if (!chooseVideoDriver()) return false;
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
     // Without a display SDL quietly falls back to an invisible driver; only a real display
     // counts unless the user chose a driver.
@@ -233,7 +234,7 @@ BOOL ShowWindow(HWND window, int showCommand) {
         if (w->minimized) SDL_RestoreWindow(w->sdl);
         if (showCommand == SW_SHOWMAXIMIZED) SDL_MaximizeWindow(w->sdl);
         w->minimized = false;
-        SDL_RaiseWindow(w->sdl);
+        raiseWindow(w->sdl);
         setFocus(window);
     }
     if ((w = findWindow(window))) sendSize(*w, firstShow);
@@ -282,7 +283,7 @@ HWND SetFocus(HWND window) {
     if (window != nullptr && (w == nullptr || !w->visible)) return nullptr;
     if (w) {
         // Without a window manager only SDL_SetWindowInputFocus moves the X focus.
-        SDL_RaiseWindow(w->sdl);
+        raiseWindow(w->sdl);
         SDL_SetWindowInputFocus(w->sdl);
     }
     setFocus(window);

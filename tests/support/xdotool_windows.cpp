@@ -36,3 +36,5 @@ bool testXdotool(const char* arguments) {
     }
     return false;
 }
+
+const char* testXdotoolUnusable() { return nullptr; }  // Wine's windows are X11 windows

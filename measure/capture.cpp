@@ -56,14 +56,26 @@ GlEntryPoints loadEntryPoints() {
     return gl;
 }
 
-Target windowTarget(int width, int height) {
+Target windowTarget(const GlEntryPoints& gl, int width, int height) {
     Target t;
     t.width = width;
     t.height = height;
     t.window = true;
+    if (gl.framebuffers) gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
     GLint samples = 0;
     glGetIntegerv(GL_SAMPLES, &samples);
     t.granted = samples;
+    // Mesa's llvmpipe reads a multisampled back buffer as its first sample alone, where
+    // the swap shows it resolved; a blit resolves it as the driver does.
+    if (samples > 0 && gl.framebuffers) {
+        gl.genRenderbuffers(1, &t.buffers[2]);
+        gl.bindRenderbuffer(GL_RENDERBUFFER, t.buffers[2]);
+        gl.renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+        gl.genFramebuffers(1, &t.resolve);
+        gl.bindFramebuffer(GL_FRAMEBUFFER, t.resolve);
+        gl.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, t.buffers[2]);
+        gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
+    }
     return t;
 }
 
@@ -111,7 +123,7 @@ bool makeTarget(const GlEntryPoints& gl, int width, int height, int samples, Tar
 }
 
 void releaseTarget(const GlEntryPoints& gl, Target& target) {
-    if (target.window) return;
+    if (!gl.framebuffers) return;
     if (target.draw) gl.deleteFramebuffers(1, &target.draw);
     if (target.resolve) gl.deleteFramebuffers(1, &target.resolve);
     gl.deleteRenderbuffers(3, target.buffers);
@@ -148,7 +160,7 @@ Image Scene::render(const Target& target, double dx, double dy, bool coverage, d
     if (coverage) glBindTexture(GL_TEXTURE_2D, gTestTexture);
     GLuint readFrom = target.window ? 0 : target.draw;
     if (target.resolve) {
-        gl_.bindFramebuffer(GL_READ_FRAMEBUFFER, target.draw);
+        gl_.bindFramebuffer(GL_READ_FRAMEBUFFER, target.window ? 0 : target.draw);
         gl_.bindFramebuffer(GL_DRAW_FRAMEBUFFER, target.resolve);
         gl_.blitFramebuffer(0, 0, target.width, target.height, 0, 0, target.width, target.height,
                             GL_COLOR_BUFFER_BIT, GL_NEAREST);

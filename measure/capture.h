@@ -47,8 +47,9 @@ struct Target {
     unsigned buffers[3] = {0, 0, 0};
 };
 
-// The window's back buffer at the given size (from the lower-left corner).
-Target windowTarget(int width, int height);
+// The window's back buffer at the given size (from the lower-left corner); a multisampled
+// one is resolved by a blit into a framebuffer object where there are any.
+Target windowTarget(const GlEntryPoints& gl, int width, int height);
 // A framebuffer object asking for `samples` (0: one sample, no multisampling); false with
 // a reason when the driver refuses it.
 bool makeTarget(const GlEntryPoints& gl, int width, int height, int samples, Target& target, std::string& reason);

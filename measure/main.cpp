@@ -97,7 +97,7 @@ void score(Capture& c, const Results& r, const std::vector<bool>& edge, const st
     c.centreRmse = rmse(c.image, r.reference, &centre);
     c.rmseLinear = rmse(c.image, r.referenceLinear);
     c.levels = coverageLevels(c.coverage, edge);
-    c.effective = std::max<int>(1, (int)c.levels.size() - 1);
+    c.effective = effectiveSamples(c.levels);
 }
 
 // One line on what the driver does to the program's window.
@@ -119,6 +119,9 @@ std::string windowVerdict(const Results& r, const std::vector<bool>& interior) {
             return "Supersampling (" + std::to_string(n) + " samples): edges as msaa-" + std::to_string(n) +
                    " but interiors differ from it.";
         }
+    if (r.samples == n)
+        return std::to_string(n) + "-sample MSAA: the window's pixel format has " + std::to_string(n) +
+               " samples and its edges show " + std::to_string(n) + ".";
     bool sampleLike = (n & (n - 1)) == 0 || (int)std::lround(std::sqrt(n)) * (int)std::lround(std::sqrt(n)) == n;
     if (sampleLike && n <= 64)
         return "Supersampling or multisampling with " + std::to_string(n) + " samples (no msaa-" + std::to_string(n) +
@@ -322,7 +325,7 @@ int main(int argc, char** argv) {
             return finish(kCaptureFailed);
         }
     } else {
-        single = windowTarget(width, height);
+        single = windowTarget(gl, width, height);
         r.notes.push_back("No framebuffer objects: the report holds window and supersampling only, rendered in "
                           "the window's back buffer.");
         r.whole = false;
@@ -383,7 +386,9 @@ int main(int argc, char** argv) {
     };
     if (r.windowAvailable) {
         phases.start("window");
-        r.captures.push_back(captureOnce(windowTarget(width, height), "window", "window"));
+        Target t = windowTarget(gl, width, height);
+        r.captures.push_back(captureOnce(t, "window", "window"));
+        releaseTarget(gl, t);
     }
     if (modes.count("msaa") && gl.framebuffers) {
         phases.start("msaa");

@@ -171,6 +171,12 @@ std::vector<int> coverageLevels(const Image& coverage, const std::vector<bool>& 
     return levels;
 }
 
+int effectiveSamples(const std::vector<int>& levels) {
+    int intermediate = 0;
+    for (int v : levels) intermediate += v != 0 && v != 255;
+    return intermediate + 1;
+}
+
 Image heatMap(const Image& a, const Image& b) {
     Image out(a.width, a.height);
     for (std::size_t p = 0; p < a.pixels(); ++p) {

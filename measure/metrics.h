@@ -56,6 +56,11 @@ double ssim(const Image& a, const Image& b);
 // seen too rarely to be a level. Returns the levels, ascending.
 std::vector<int> coverageLevels(const Image& coverage, const std::vector<bool>& pixels);
 
+// N samples give N + 1 coverage levels, 0 and full among them. Edge pixels are partly
+// covered in the reference, so a mode with the reference's own samples never shows the
+// two ends there: the count is the intermediate levels plus one.
+int effectiveSamples(const std::vector<int>& levels);
+
 // The difference heat map: black where equal, through red to yellow at 64 or more.
 Image heatMap(const Image& a, const Image& b);
 

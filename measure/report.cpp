@@ -16,7 +16,7 @@
 namespace measure {
 namespace {
 
-constexpr int kCropSide = 32;
+constexpr int kCropSide = 24;
 constexpr int kCropScale = 8;
 
 bool writePng(const std::string& path, const Image& image) {
@@ -123,12 +123,17 @@ std::string errorPlot(const Results& r) {
       << "' text-anchor='middle'>effective samples per pixel</text>\n";
     s << "<text x='12' y='" << (top + h - bottom) / 2 << "' transform='rotate(-90 12 " << (top + h - bottom) / 2
       << ")' text-anchor='middle'>edge RMSE</text>\n";
+    std::vector<std::pair<double, double>> labels;
     for (const Capture& c : r.captures) {
         if (c.kind == "filter") continue;
         const char* colour = c.kind == "window" ? "#d62728" : c.kind == "msaa" ? "#1f77b4" : "#2ca02c";
-        double x = px(c.effective), y = py(c.edgeRmse);
+        double x = px(c.effective), y = py(c.edgeRmse), ly = y - 6;
+        // Points that coincide (window and msaa-0 without AA) get their labels stacked.
+        for (const auto& [lx, used] : labels)
+            if (std::fabs(lx - x) < 40 && std::fabs(used - ly) < 12) ly = used + 12;
+        labels.emplace_back(x, ly);
         s << "<circle cx='" << x << "' cy='" << y << "' r='4' fill='" << colour << "'/><text x='" << x + 6 << "' y='"
-          << y - 6 << "'>" << c.name << "</text>\n";
+          << ly << "'>" << c.name << "</text>\n";
     }
     s << "</svg>\n";
     return s.str();
@@ -265,19 +270,18 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
               << " sample positions'><figcaption>" << count << " samples</figcaption></figure>\n";
     }
     const int side = std::min({kCropSide, r.width, r.height}) * kCropScale;
-    h << "<h2>Magnified crops (8&times;, one square per pixel)</h2>\n<table class='crops'>\n<tr><th>mode</th>";
-    for (const Spot& spot : spots) h << "<th>" << spot.title << "</th>";
-    h << "</tr>\n";
-    auto cropRow = [&](const std::string& mode) {
-        h << "<tr><td>" << mode << "</td>";
-        for (const Spot& spot : spots)
-            h << "<td><img class='px' src='" << cropFile(mode, spot.name) << "' width='" << side << "' height='"
-              << side << "' alt='" << mode << " " << spot.title << "'></td>";
-        h << "</tr>\n";
-    };
-    cropRow("reference");
-    for (const Capture& c : r.captures) cropRow(c.name);
-    h << "</table>\n<h2>Difference from the reference</h2>\n<p>Largest channel difference: black none, red 32 "
+    h << "<h2>Magnified crops (8&times;, one square per pixel)</h2>\n";
+    for (const Spot& spot : spots) {
+        h << "<h3>" << spot.title << "</h3>\n<div class='crops'>";
+        auto figure = [&](const std::string& mode) {
+            h << "<figure><img class='px' src='" << cropFile(mode, spot.name) << "' width='" << side << "' height='"
+              << side << "' alt='" << mode << " " << spot.title << "'><figcaption>" << mode << "</figcaption></figure>";
+        };
+        figure("reference");
+        for (const Capture& c : r.captures) figure(c.name);
+        h << "</div>\n";
+    }
+    h << "<h2>Difference from the reference</h2>\n<p>Largest channel difference: black none, red 32 "
       << "levels, yellow 64 or more.</p>\n";
     for (const Capture& c : r.captures)
         h << "<figure><img class='heat' src='diff-" << c.name << ".png' alt='" << c.name

@@ -11,6 +11,7 @@ packages=(
     xvfb xauth x11-utils xdotool imagemagick
     valgrind clang
     libclang-rt-dev libxdamage-dev openbox
+    libcli11-dev nlohmann-json3-dev libstb-dev libegl-dev libegl-mesa0 python3-skimage chromium
 )
 
 missing=()

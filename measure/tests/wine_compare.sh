@@ -4,8 +4,8 @@
 # RMSE levels and 0.0005 SSIM.
 # Usage: wine_compare.sh LINUX_QUILLMERE_MEASURE WINDOWS_QUILLMERE_MEASURE_EXE
 set -uo pipefail
-linux=$1
-windows=$2
+linux=$(realpath "$1")
+windows=$(realpath "$2")
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 args=(--size 320x240 --reference-k 4)

@@ -108,26 +108,26 @@ std::string windowVerdict(const Results& r, const std::vector<bool>& interior) {
     if (window == nullptr) return "not measured";
     int n = window->effective;
     if (n <= 1)
-        return r.samples > 1 ? "The window reports " + std::to_string(r.samples) +
-                                   " samples but its edges show one: no anti-aliasing reaches the program."
-                             : "No anti-aliasing: the driver gives quillmere one sample per pixel.";
+        return r.samples > 1 ? "no anti-aliasing: the pixel format reports " + std::to_string(r.samples) +
+                                   " samples but the edges show one"
+                             : "no anti-aliasing (one sample per pixel)";
     for (const Capture& c : r.captures)
         if (c.kind == "msaa" && c.granted == n) {
             if (rmse(window->image, c.image, &interior) < 1.0)
-                return std::to_string(n) + "-sample MSAA: edges as msaa-" + std::to_string(n) +
-                       ", interiors textured once per pixel.";
-            return "Supersampling (" + std::to_string(n) + " samples): edges as msaa-" + std::to_string(n) +
-                   " but interiors differ from it.";
+                return std::to_string(n) + "-sample MSAA (edges as msaa-" + std::to_string(n) +
+                       ", interiors textured once per pixel)";
+            return "supersampling with " + std::to_string(n) + " samples (edges as msaa-" + std::to_string(n) +
+                   ", but the interiors differ from it)";
         }
     if (r.samples == n)
-        return std::to_string(n) + "-sample MSAA: the window's pixel format has " + std::to_string(n) +
-               " samples and its edges show " + std::to_string(n) + ".";
+        return std::to_string(n) + "-sample MSAA (the pixel format has " + std::to_string(n) +
+               " samples and the edges show " + std::to_string(n) + ")";
     bool sampleLike = (n & (n - 1)) == 0 || (int)std::lround(std::sqrt(n)) * (int)std::lround(std::sqrt(n)) == n;
     if (sampleLike && n <= 64)
-        return "Supersampling or multisampling with " + std::to_string(n) + " samples (no msaa-" + std::to_string(n) +
-               " here to compare interiors with).";
-    return "A filter: " + std::to_string(window->levels.size()) +
-           " coverage levels on the edges without a matching sample count.";
+        return "supersampling or multisampling with " + std::to_string(n) + " samples (no msaa-" +
+               std::to_string(n) + " here to compare the interiors with)";
+    return "a filter (" + std::to_string(window->levels.size()) +
+           " coverage levels on the edges, matching no sample count)";
 }
 
 const Capture* findCapture(const Results& r, const std::string& name) {
@@ -139,7 +139,7 @@ const Capture* findCapture(const Results& r, const std::string& name) {
 std::string summarise(const Results& r) {
     std::ostringstream s;
     s << "On " << r.renderer << ", ";
-    if (r.windowAvailable) s << "quillmere's window gets: " << r.verdict << " ";
+    if (r.windowAvailable) s << "quillmere's window gets " << r.verdict << ". ";
     else s << "the window was not measured (" << r.windowReason << "). ";
     std::vector<std::string> counts;
     for (const Capture& c : r.captures)
@@ -176,10 +176,17 @@ std::string summarise(const Results& r) {
     const Capture* trilinear = findCapture(r, "filter-trilinear");
     if (linear && trilinear) {
         std::snprintf(text, sizeof text,
-                      "In the minified centre trilinear mipmapping has error %.1f against %.1f for the program's "
-                      "GL_LINEAR.",
-                      trilinear->centreRmse, linear->centreRmse);
+                      "In the minified centre the program's GL_LINEAR has error %.1f, trilinear mipmapping %.1f",
+                      linear->centreRmse, trilinear->centreRmse);
         s << text;
+        const Capture* aniso = nullptr;
+        for (const Capture& c : r.captures)
+            if (c.name.rfind("filter-aniso-", 0) == 0) aniso = &c;
+        if (aniso) {
+            std::snprintf(text, sizeof text, ", %s %.1f", aniso->name.c_str(), aniso->centreRmse);
+            s << text;
+        }
+        s << ".";
     }
     return s.str();
 }
@@ -369,7 +376,8 @@ int main(int argc, char** argv) {
         r.centrePixels += centre[p];
     }
 
-    // A capture of one frame per pixel, its coverage pass and its cost over three draws.
+    // A capture of one frame per pixel, its coverage pass, and its cost: the mean of five
+    // draws after the first (which pays for the driver's set-up of that state).
     auto captureOnce = [&](const Target& t, const std::string& name, const std::string& kind) {
         progress("capture: " + name);
         Capture c;
@@ -377,10 +385,10 @@ int main(int argc, char** argv) {
         c.kind = kind;
         c.requested = t.window ? 0 : t.requested;
         c.granted = t.granted;
+        c.image = scene.render(t, 0, 0, false);
         double seconds = 0;
-        c.image = scene.render(t, 0, 0, false, &seconds);
-        for (int i = 0; i < 2; ++i) scene.render(t, 0, 0, false, &seconds);
-        c.msPerFrame = seconds / 3 * 1000;
+        for (int i = 0; i < 5; ++i) scene.render(t, 0, 0, false, &seconds);
+        c.msPerFrame = seconds / 5 * 1000;
         c.coverage = scene.render(t, 0, 0, true);
         return c;
     };

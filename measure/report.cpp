@@ -38,10 +38,13 @@ std::string plain(double v, int digits) {
 }
 
 // JSON has no infinity: an identical image's PSNR is written as null.
-nlohmann::json number(double v) { return std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(nullptr); }
+nlohmann::ordered_json number(double v) {
+    return std::isfinite(v) ? nlohmann::ordered_json(v) : nlohmann::ordered_json(nullptr);
+}
 
-nlohmann::json toJson(const Results& r) {
-    using nlohmann::json;
+// Every figure, in the order the report reads; the phases up to the writing of the report.
+nlohmann::ordered_json toJson(const Results& r) {
+    using json = nlohmann::ordered_json;
     json j;
     j["tool"] = "quillmere-measure";
     j["version"] = r.version;
@@ -230,7 +233,7 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     std::ostringstream h;
     h << "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>quillmere-measure report</title>\n"
       << "<style>body{font-family:sans-serif;margin:16px;max-width:1400px}table{border-collapse:collapse}"
-      << "td,th{border:1px solid #bbb;padding:3px 8px;text-align:right}td:first-child,th:first-child{text-align:left}"
+      << "td,th{border:1px solid #bbb;padding:3px 8px;text-align:right}td:first-child,th:first-child{text-align:left;white-space:nowrap}"
       << "img.px{image-rendering:pixelated;image-rendering:crisp-edges}figure{display:inline-block;margin:4px}"
       << "figcaption{font-size:12px}.summary{font-size:18px;background:#eef;padding:8px}"
       << ".heat{width:" << std::min(r.width, 410) << "px}</style></head><body>\n";
@@ -238,7 +241,7 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     h << "<p>" << r.renderer << " &middot; OpenGL " << r.glVersion << " &middot; " << r.vendor << " &middot; "
       << r.width << "&times;" << r.height << " &middot; quillmere-measure " << r.version << "</p>\n";
     h << "<p>Window: " << (r.windowAvailable ? "GL_SAMPLE_BUFFERS " + std::to_string(r.sampleBuffers) +
-                                                   ", GL_SAMPLES " + std::to_string(r.samples) + ". " + r.verdict
+                                                   ", GL_SAMPLES " + std::to_string(r.samples) + ": " + r.verdict + "."
                                              : "not measured: " + r.windowReason)
       << "</p>\n";
     for (const std::string& note : r.notes) h << "<p><b>Note:</b> " << note << "</p>\n";

@@ -162,7 +162,7 @@ TEST_F(Measured, WindowHasOneSampleWithoutTheOverride) {
     ASSERT_NE(window, nullptr);
     EXPECT_EQ((*window)["effective_samples"], 1);
     EXPECT_EQ(gRun["window"]["samples"], 0);
-    EXPECT_NE(gRun["window"]["verdict"].get<std::string>().find("No anti-aliasing"), std::string::npos);
+    EXPECT_NE(gRun["window"]["verdict"].get<std::string>().find("no anti-aliasing"), std::string::npos);
 }
 
 TEST_F(Measured, EdgeErrorFallsWithSamples) {

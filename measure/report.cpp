@@ -234,7 +234,7 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     h << "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>quillmere-measure report</title>\n"
       << "<style>body{font-family:sans-serif;margin:16px;max-width:1400px}table{border-collapse:collapse}"
       << "td,th{border:1px solid #bbb;padding:3px 8px;text-align:right}td:first-child,th:first-child{text-align:left;white-space:nowrap}"
-      << "img.px{image-rendering:pixelated;image-rendering:crisp-edges}figure{display:inline-block;margin:4px}"
+      << "img.px{image-rendering:pixelated;border:1px solid #999}figure{display:inline-block;margin:4px}"
       << "figcaption{font-size:12px}.summary{font-size:18px;background:#eef;padding:8px}"
       << ".heat{width:" << std::min(r.width, 410) << "px}</style></head><body>\n";
     h << "<p class='summary'>" << r.summary << "</p>\n";

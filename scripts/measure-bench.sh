@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # quillmere-measure's default run timed end to end (process start to exit, from outside),
 # ROUNDS times (default 3) on a fresh Xvfb (the program's window, 820 x 600) and headless
-# (EGL), with the medians of the phases it records in results.json. Target: 30 s.
+# (EGL), with the medians of the phases it prints at the end. Target: 30 s.
 #
 #   scripts/measure-bench.sh            BUILD (default build/linux) names the build folder
 set -euo pipefail
@@ -30,15 +30,16 @@ run window xvfb-run -a -s "-screen 0 1280x1024x24" "$tool"
 run headless env -u DISPLAY -u WAYLAND_DISPLAY "$tool"
 
 python3 - "$tmp" "$rounds" <<'PY'
-import json, statistics, sys
+import re, statistics, sys
 tmp, rounds = sys.argv[1], int(sys.argv[2])
 worst = 0.0
 for name in ("window", "headless"):
     walls = [float(open("%s/%s-%d.wall" % (tmp, name, i)).read()) for i in range(1, rounds + 1)]
     phases = {}
     for i in range(1, rounds + 1):
-        for phase, seconds in json.load(open("%s/%s-%d/results.json" % (tmp, name, i)))["phases_seconds"].items():
-            phases.setdefault(phase, []).append(seconds)
+        log = open("%s/%s-%d.log" % (tmp, name, i)).read()
+        for phase, seconds in re.findall(r"(\w+) ([0-9.]+) s[,\n]", log):
+            phases.setdefault(phase, []).append(float(seconds))
     worst = max(worst, max(walls))
     print("%-8s end to end: median %.2f s, slowest %.2f s (%d runs%s)" % (
         name, statistics.median(walls), max(walls), rounds, ", Xvfb start included" if name == "window" else ""))

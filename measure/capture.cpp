@@ -11,11 +11,13 @@
 namespace measure {
 namespace {
 
+// An entry point beyond OpenGL 1.1, looked up the way the renderer looks up its own.
 template <typename F>
 F entry(const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void (*)()>(wglGetProcAddress(name)));
 }
 
+// Seconds on a steady clock.
 double now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }

@@ -65,6 +65,7 @@ void progress(const std::string& what) {
     std::fflush(stderr);
 }
 
+// Reads WxH, each side at least 16 pixels.
 bool parseSize(const std::string& text, int& width, int& height) {
     char tail = 0;
     return std::sscanf(text.c_str(), "%dx%d%c", &width, &height, &tail) == 2 && width >= 16 && height >= 16;
@@ -130,12 +131,14 @@ std::string windowVerdict(const Results& r, const std::vector<bool>& interior) {
            " coverage levels on the edges, matching no sample count)";
 }
 
+// The capture of that name, or null.
 const Capture* findCapture(const Results& r, const std::string& name) {
     for (const Capture& c : r.captures)
         if (c.name == name) return &c;
     return nullptr;
 }
 
+// The report's opening sentence: the window's verdict, the counts granted, and what AA and filtering gain.
 std::string summarise(const Results& r) {
     std::ostringstream s;
     s << "On " << r.renderer << ", ";

@@ -9,6 +9,7 @@
 namespace measure {
 namespace {
 
+// sRGB decoding of every 8-bit value, made once.
 const std::array<double, 256>& decodeTable() {
     static const std::array<double, 256> table = [] {
         std::array<double, 256> t{};
@@ -21,6 +22,7 @@ const std::array<double, 256>& decodeTable() {
     return table;
 }
 
+// Nearest 8-bit value, clamped.
 std::uint8_t roundByte(double v) { return (std::uint8_t)std::clamp(std::lround(v), 0L, 255L); }
 
 // The 11-tap Gaussian, sigma 1.5, normalised.

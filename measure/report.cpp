@@ -19,10 +19,12 @@ namespace {
 constexpr int kCropSide = 24;
 constexpr int kCropScale = 8;
 
+// An 8-bit RGB PNG; false when it cannot be written.
 bool writePng(const std::string& path, const Image& image) {
     return stbi_write_png(path.c_str(), image.width, image.height, 3, image.rgb.data(), image.width * 3) != 0;
 }
 
+// A number for the page, infinity as its HTML entity.
 std::string fixed(double v, int digits) {
     if (std::isinf(v)) return "&infin;";
     char text[64];
@@ -30,6 +32,7 @@ std::string fixed(double v, int digits) {
     return text;
 }
 
+// A number for the terminal and the plot.
 std::string plain(double v, int digits) {
     if (std::isinf(v)) return "inf";
     char text[64];
@@ -159,6 +162,7 @@ std::string samplePlot(const std::vector<float>& xy) {
     return s.str();
 }
 
+// A whole text file; false when it cannot be written.
 bool writeText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
     out << text;

@@ -25,6 +25,7 @@ bool listed(const char* list, const char* name) {
     return false;
 }
 
+// An EGL extension function, or null.
 template <typename F>
 F lookup(const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void (*)()>(eglGetProcAddress(name)));

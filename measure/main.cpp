@@ -27,7 +27,7 @@ namespace {
 
 using namespace measure;
 
-enum Exit { kWhole = 0, kNoContext = 2, kOutput = 3, kSize = 4, kNoFramebuffers = 5, kCaptureFailed = 6 };
+enum Exit { kWhole = 0, kNoContext = 2, kOutput = 3, kSize = 4, kNoFramebuffers = 5, kCaptureFailed = 6, kNothing = 7 };
 
 struct Options {
     std::string size;
@@ -302,6 +302,11 @@ int main(int argc, char** argv) {
         } else {
             r.windowReason = "left out by --modes";
         }
+    }
+
+    if (!r.windowAvailable && modes.size() == 1 && modes.count("window")) {
+        std::fprintf(stderr, "quillmere-measure: --modes window, but %s\n", r.windowReason.c_str());
+        return finish(kNothing);
     }
 
     // The one-sample target every supersampled render goes into; the window's back buffer

@@ -30,6 +30,7 @@ check "size beyond the driver's limits: 4" \
 check "output folder that cannot be written: 3" "s=\$(run --out /proc/quillmere); [ \$s -eq 3 ] && grep -q 'cannot write' $tmp/out"
 check "no OpenGL context: 2" \
     "s=\$(__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent run --out $tmp/y); [ \$s -eq 2 ] && grep -q 'no OpenGL context' $tmp/out"
+check "--modes window with no window: 7" "s=\$(run --modes window --out $tmp/w); [ \$s -eq 7 ] && grep -q 'no display' $tmp/out"
 check "no framebuffer objects offscreen: 5" \
     "s=\$(MESA_GL_VERSION_OVERRIDE=2.1 MESA_EXTENSION_OVERRIDE=-GL_ARB_framebuffer_object run --out $tmp/z); [ \$s -eq 5 ] && grep -q 'framebuffer objects' $tmp/out"
 exit $fail

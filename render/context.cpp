@@ -32,7 +32,11 @@ int gfxInit(HWND window) {
     gGlContext = wglCreateContext(dc);
     if (gGlContext == nullptr) return -1;
     wglMakeCurrent(dc, gGlContext);
+    gfxInitState();
+    return 0;
+}
 
+void gfxInitState() {
     gfxCreateTestTexture();
     glClearColor(1.0f, 1.0f, 1.0f, 0.0f);
     glEnable(GL_DEPTH_TEST);
@@ -55,7 +59,6 @@ int gfxInit(HWND window) {
     glMaterialf(GL_FRONT, GL_SHININESS, 90.0f);
     glMaterialfv(GL_FRONT, GL_AMBIENT, kMaterialAmbient);
     glMaterialfv(GL_FRONT, GL_DIFFUSE, kMaterialDiffuse);
-    return 0;
 }
 
 int gfxShutdown() {

@@ -51,6 +51,9 @@ extern PFNGLMULTITEXCOORD4SVARBPROC gMultiTexCoord4svARB;
 // Gives the window its context, creates the test texture and sets the fixed state.
 // 0 on success, -1 when no context could be made.
 int gfxInit(HWND window);
+// The steps of gfxInit after its context is current: the test texture and the fixed
+// state, so that a context made elsewhere (an offscreen one) gets the same.
+void gfxInitState();
 // Deletes the texture, then the context. Always 0; harmless after a failed gfxInit.
 int gfxShutdown();
 

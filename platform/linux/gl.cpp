@@ -4,6 +4,7 @@
 // until wglMakeCurrent, as with WGL.
 #include "platform/linux/layer.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace layer {
@@ -114,7 +115,17 @@ HGLRC wglCreateContext(HDC dc) {
     SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
     SDL_GLContext previous = SDL_GL_GetCurrentContext();
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, w->depthBits);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, w->samples > 0 ? 1 : 0);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, w->samples);
     SDL_GLContext sdl = SDL_GL_CreateContext(w->sdl);
+    if (sdl == nullptr && w->samples > 0) {
+        // The QUILLMERE_SAMPLES stand-in for a driver panel never stops the program.
+        std::fprintf(stderr, "QUILLMERE_SAMPLES: no %d-sample context here; no multisampling\n", w->samples);
+        w->samples = 0;
+        SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 0);
+        SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 0);
+        sdl = SDL_GL_CreateContext(w->sdl);
+    }
     if (sdl == nullptr) return nullptr;
     // SDL makes a new context current; WGL does not.
     SDL_GL_MakeCurrent(previous ? previousWindow : w->sdl, previous);
@@ -151,6 +162,7 @@ BOOL wglDeleteContext(HGLRC context) {
 HGLRC wglGetCurrentContext() { return gCurrent; }
 
 PROC wglGetProcAddress(LPCSTR name) {
+    if (name != nullptr && headlessCurrent()) return headlessProcAddress(name);
     if (gCurrent == nullptr || name == nullptr) return nullptr;
     return (PROC)SDL_GL_GetProcAddress(name);
 }

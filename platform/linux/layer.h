@@ -18,6 +18,7 @@ struct Window {
     bool minimized = false;
     bool validated = false;  // only the default paint handling validates
     int depthBits = 0;    // depth of the GL visual chosen at creation; 0: no OpenGL
+    int samples = 0;      // multisampling of that visual (QUILLMERE_SAMPLES); 0: none
     int pixelFormat = 0;  // 0 until SetPixelFormat
     // The last size reported through WM_SIZE, so that SDL's repeated events send one.
     int sentWidth = -1;
@@ -71,6 +72,10 @@ void watchDisplayLoss();
 void unwatchDisplayLoss();
 // Whether wglCreateContext has ever succeeded in this process.
 bool contextEverCreated();
+
+// Whether the windowless EGL context (headless.cpp) is current, and its entry-point lookup.
+bool headlessCurrent();
+PROC headlessProcAddress(const char* name);
 
 // Raises the main thread's stack limit to the 32 MB a Windows build reserves.
 void raiseStackLimit();

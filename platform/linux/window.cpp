@@ -3,6 +3,7 @@
 // Not here: the message queue (messages.cpp) and pixel formats and contexts (gl.cpp).
 #include "platform/linux/layer.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -37,26 +38,48 @@ LRESULT send(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
     return w.proc(handleOf(w), message, wParam, lParam);
 }
 
+// The sample count QUILLMERE_SAMPLES asks for, standing in for a driver panel's forced
+// multisampling (Mesa has none): 1 to 32, otherwise 0 (a bad value is reported, not used).
+int requestedSamples() {
+    const char* text = std::getenv("QUILLMERE_SAMPLES");
+    if (text == nullptr || text[0] == '\0') return 0;
+    char* end = nullptr;
+    long n = std::strtol(text, &end, 10);
+    if (*end != '\0' || n < 1 || n > 32) {
+        std::fprintf(stderr, "QUILLMERE_SAMPLES=%s is not a sample count from 1 to 32; ignored\n", text);
+        return 0;
+    }
+    return (int)n;
+}
+
 // Creates the SDL window with the deepest depth buffer the display offers, since on X11
 // the visual (and so every later pixel format) is fixed when the window is made.
 SDL_Window* createSdlWindow(const char* title, int x, int y, int width, int height, Uint32 flags,
-                            int* depthBits) {
+                            int* depthBits, int* samples) {
     static const int kDepths[] = {32, 24, 16};
-    for (int depth : kDepths) {
-        SDL_GL_ResetAttributes();
-        SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
-        if (SDL_Window* w = SDL_CreateWindow(title, x, y, width, height, flags | SDL_WINDOW_OPENGL)) {
-            *depthBits = depth;
-            return w;
+    int wanted = requestedSamples();
+    for (int tries = wanted > 0 ? 2 : 1; tries > 0; --tries, wanted = 0) {
+        for (int depth : kDepths) {
+            SDL_GL_ResetAttributes();
+            SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+            SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+            SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+            SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+            SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
+            SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, wanted > 0 ? 1 : 0);
+            SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, wanted);
+            if (SDL_Window* w = SDL_CreateWindow(title, x, y, width, height, flags | SDL_WINDOW_OPENGL)) {
+                *depthBits = depth;
+                *samples = wanted;
+                return w;
+            }
         }
+        if (wanted > 0) std::fprintf(stderr, "QUILLMERE_SAMPLES: no %d-sample visual here; no multisampling\n", wanted);
     }
     // No OpenGL visual at all: the window still exists, as on Windows, and context
     // creation fails later.
     *depthBits = 0;
+    *samples = 0;
     return SDL_CreateWindow(title, x, y, width, height, flags);
 }
 
@@ -190,13 +213,15 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, in
     if (style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
     if (width <= 0 || height <= 0) return nullptr;
     int depthBits = 0;
-    SDL_Window* sdl = createSdlWindow(windowName ? windowName : "", x, y, width, height, flags, &depthBits);
+    int samples = 0;
+    SDL_Window* sdl = createSdlWindow(windowName ? windowName : "", x, y, width, height, flags, &depthBits, &samples);
     if (sdl == nullptr) return nullptr;
 
     slot->id = gNextWindowId++;
     slot->sdl = sdl;
     slot->proc = c->proc;
     slot->depthBits = depthBits;
+    slot->samples = samples;
     HWND handle = handleOf(*slot);
     if (!send(*slot, WM_NCCREATE, 0, 0) || send(*slot, WM_CREATE, 0, 0) == -1) {
         DestroyWindow(handle);

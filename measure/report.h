@@ -1,0 +1,56 @@
+// The measurement's results and the report written from them: results.json, index.html,
+// its PNGs and SVGs, and the terminal's summary table.
+#pragma once
+
+#include "measure/metrics.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace measure {
+
+struct Capture {
+    std::string name;  // window, msaa-N, ssaa-KxK, filter-...
+    std::string kind;  // window, msaa, ssaa, filter
+    int requested = 0;
+    int granted = 0;
+    int effective = 0;
+    std::vector<int> levels;
+    double rmse = 0, psnr = 0, ssim = 0, edgeRmse = 0, interiorRmse = 0, centreRmse = 0, rmseLinear = 0;
+    double msPerFrame = 0;
+    Image image;
+    Image coverage;
+};
+
+struct Results {
+    std::string version, renderer, vendor, glVersion;
+    int width = 0, height = 0;
+    bool headless = false;
+    bool windowAvailable = false;
+    std::string windowReason;
+    int sampleBuffers = 0, samples = 0;
+    std::string verdict;
+    bool framebuffers = false;
+    std::vector<std::string> notes;
+    int k = 0, kCheck = 0;
+    double convergenceRmse = 0, convergenceMax = 0, storedVsLinearRmse = 0;
+    std::size_t edgePixels = 0, interiorPixels = 0, centrePixels = 0;
+    std::vector<Capture> captures;
+    std::vector<std::pair<int, std::vector<float>>> samplePositions;
+    std::vector<std::pair<int, int>> dropped;  // (requested, granted) of requests left out
+    std::vector<std::pair<std::string, double>> phases;
+    double tip[2] = {0, 0}, centre[2] = {0, 0}, caption[2] = {0, 0};
+    Image reference, referenceLinear;
+    std::string summary;
+    bool whole = true;
+};
+
+// Writes the whole report into `dir` (which exists); false with a reason on a write failure.
+bool writeReport(const Results& results, const std::string& dir, std::string& error);
+// The table printed at the end of a run.
+std::string summaryTable(const Results& results);
+// An 8x magnified square crop around (x, y), clamped to the image.
+Image crop(const Image& image, double x, double y, int side, int scale);
+
+}  // namespace measure

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The tool with no display (EGL), and its answers to bad conditions: each a clear message
+# and its own non-zero status, never a report presented as whole.
+# Usage: headless.sh QUILLMERE_MEASURE
+set -uo pipefail
+tool=$1
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail=0
+check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
+
+[ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || { echo "run with DISPLAY and WAYLAND_DISPLAY unset"; exit 2; }
+"$tool" --size 240x180 --reference-k 4 --out "$tmp/r" >"$tmp/out" 2>&1
+status=$?
+check "headless run ends with 0" "[ $status -eq 0 ]"
+check "headless run writes the report" "[ -s $tmp/r/index.html ] && [ -s $tmp/r/results.json ]"
+check "no window, and the report says why" \
+    "python3 -c 'import json,sys; d=json.load(open(\"$tmp/r/results.json\")); sys.exit(not (d[\"headless\"] and not d[\"window\"][\"available\"] and d[\"window\"][\"reason\"] and d[\"complete\"]))'"
+check "msaa-4 granted 4 offscreen" \
+    "python3 -c 'import json,sys; d=json.load(open(\"$tmp/r/results.json\")); c={x[\"name\"]:x for x in d[\"captures\"]}; sys.exit(not (c[\"msaa-4\"][\"granted\"]==4 and c[\"msaa-4\"][\"effective_samples\"]==4))'"
+
+# Bad conditions: expected status and a word of the message.
+run() { "$tool" --size 64x48 --reference-k 2 "$@" >"$tmp/out" 2>&1; echo $?; }
+check "unknown option: non-zero and named" "s=\$(run --frobnicate); [ \$s -ne 0 ] && grep -q frobnicate $tmp/out"
+check "--help lists the options" "\"$tool\" --help >$tmp/out 2>&1 && grep -q -- --reference-k $tmp/out && grep -q -- --headless $tmp/out"
+check "--version prints the version" "\"$tool\" --version | grep -Eq 'quillmere-measure [0-9]+\.[0-9]+\.[0-9]+'"
+check "bad --size: 4" "\"$tool\" --size 12xq --out $tmp/x >$tmp/out 2>&1; [ \$? -eq 4 ] && grep -q WxH $tmp/out"
+check "size beyond the driver's limits: 4" \
+    "\"$tool\" --size 100000x64 --out $tmp/x >$tmp/out 2>&1; [ \$? -eq 4 ] && grep -q GL_MAX_RENDERBUFFER_SIZE $tmp/out"
+check "output folder that cannot be written: 3" "s=\$(run --out /proc/quillmere); [ \$s -eq 3 ] && grep -q 'cannot write' $tmp/out"
+check "no OpenGL context: 2" \
+    "s=\$(__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent run --out $tmp/y); [ \$s -eq 2 ] && grep -q 'no OpenGL context' $tmp/out"
+check "--modes window with no window: 7" "s=\$(run --modes window --out $tmp/w); [ \$s -eq 7 ] && grep -q 'no display' $tmp/out"
+check "no framebuffer objects offscreen: 5" \
+    "s=\$(MESA_GL_VERSION_OVERRIDE=2.1 MESA_EXTENSION_OVERRIDE=-GL_ARB_framebuffer_object run --out $tmp/z); [ \$s -eq 5 ] && grep -q 'framebuffer objects' $tmp/out"
+exit $fail

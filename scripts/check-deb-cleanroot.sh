@@ -83,11 +83,10 @@ if ! tests/exit_status.sh close "$xclose" \
     status=1
 fi
 if in_root test -x /usr/bin/quillmere-measure; then
-    # MEASURE: mandatory once merged (QUILL_REQUIRE_MEASURE=1).
     out=$(in_root quillmere-measure --version 2>&1) || true
     echo "    quillmere-measure --version: $out"
     if grep -qF "$version" <<<"$out"; then echo "ok: quillmere-measure --version"; else echo "FAIL: quillmere-measure --version"; status=1; fi
-elif [ "${QUILL_REQUIRE_MEASURE:-0}" = 1 ]; then
+elif [ "${QUILL_REQUIRE_MEASURE:-1}" = 1 ]; then
     echo "FAIL: no quillmere-measure installed"
     status=1
 fi

@@ -8,9 +8,8 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-# quillmere-measure is checked when the packages hold it. MEASURE: set to 1 once it is
-# merged, so that a package without it fails.
-require_measure=${QUILL_REQUIRE_MEASURE:-0}
+# Both packages must hold quillmere-measure (QUILL_REQUIRE_MEASURE=0 checks a build without it).
+require_measure=${QUILL_REQUIRE_MEASURE:-1}
 
 version=$(sed -n 's/^project(quillmere VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 deb=dist/quillmere_${version}_amd64.deb
@@ -78,7 +77,6 @@ cp "$dir/quillmere.exe" "$work/alone/"
 check "quillmere.exe alone under Wine: window opens, closed with 0" \
     bash -c 'cd "$1" && exec "$2" close "$3" wine ./quillmere.exe' _ "$work/alone" "$PWD/tests/exit_status.sh" "$xclose"
 if [ "$zip_measure" = 1 ]; then
-    # MEASURE: mandatory once merged (QUILL_REQUIRE_MEASURE=1 above).
     out=$(cd "$dir" && timeout 60 wine ./quillmere-measure.exe --version 2>&1)
     echo "    quillmere-measure.exe --version: $out"
     check "quillmere-measure.exe --version prints $version" grep -qF "$version" <<<"$out"

@@ -250,8 +250,6 @@ skip "here: vec_tests mesh_tests test_image_tests input_double_tests make no win
 skip "here: exit_status.* soak valgrind start or kill X servers of their own, or drive one (xclose, xdotool, openbox)"
 
 # --- The measurement tool's window capture ---------------------------------------------
-# MEASURE-STEP: optional until quillmere-measure is merged; then drop the existence guard
-# so that a missing tool fails.
 measure=$build/measure/quillmere-measure
 if [ -x "$measure" ]; then
     cp "$measure" "$work/bin/"
@@ -266,7 +264,7 @@ if [ -x "$measure" ]; then
         tail -n 20 "$work/out/measure.log"
     fi
 else
-    skip "quillmere-measure window capture: $measure is not built on this branch"
+    fail "quillmere-measure window capture: $measure is not built"
 fi
 
 kill "$sway_pid" 2>/dev/null

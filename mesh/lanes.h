@@ -10,10 +10,6 @@
 #include <cstdint>
 #include <cstring>
 
-// The helpers that take and return lanes are always inlined: no call passes a vector,
-// so the ABI note about vector arguments does not apply.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
 #define MESH_INLINE __attribute__((always_inline)) inline
 
 namespace {

@@ -1,5 +1,6 @@
 #include "mesh/mesh.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -59,30 +60,12 @@ constexpr int32_t kLiftedColumns = 50;        // columns 0..49; column 50 is nev
 constexpr int32_t kLiftedColumnLanes = 56;    // rounded up to whole lanes; the rest is zero
 
 // The wave terms a_k * cos(f_k * v + T) of every column and a_k * cos(f_k * u + T) of
-// every row depend on the phase T (and, for the rows, on lastRow) alone. They are kept
-// between calls and worked out again only when the phase or lastRow changes (the program
-// has one thread, so they need no lock). Phases are compared by their bits, so that -0
-// and a NaN count as phases of their own.
+// every row at one phase T, with the three weights: worked out at the start of each call.
 struct WaveTerms {
-    bool columnsValid;
-    uint32_t columnPhaseBits;
     float weight[kWaveCount];
     double column[kWaveCount][kLiftedColumnLanes];
-
-    bool rowsValid;
-    uint32_t rowPhaseBits;
-    int32_t rowLastRow;
     double row[kWaveCount][kMeshRowSlots];
 };
-
-WaveTerms gWaveTerms;
-
-uint32_t phaseBits(float phase)
-{
-    uint32_t bits;
-    std::memcpy(&bits, &phase, sizeof bits);
-    return bits;
-}
 
 // The argument f_k * position + T is formed in single precision and handed to the
 // double-precision cosine.
@@ -92,36 +75,36 @@ double waveTerm(int32_t k, float position, float phase)
     return kWaveAmplitude[k] * std::cos(static_cast<double>(argument));
 }
 
-void prepareWaveTerms(float phase, int32_t lastRow)
+// Fills the terms of columns 0..49 and rows 0..lastRow + 1. A row whose u equals some
+// column's v (every row but the last two when lastRow is 50) takes that column's terms,
+// which are the same cosines of the same arguments.
+void prepareWaveTerms(WaveTerms& t, float phase, int32_t lastRow)
 {
-    const uint32_t bits = phaseBits(phase);
-    WaveTerms& t = gWaveTerms;
-    if (!t.columnsValid || t.columnPhaseBits != bits) {
-        // Each weight is rounded to single precision and kept as a float: GCC 12's
-        // vectoriser has been seen to drop the rounding when the result goes straight
-        // into a double.
-        t.weight[0] = static_cast<float>((std::sin(phase * 1.0f + 0.01) + 1) * 0.5);
-        t.weight[1] = static_cast<float>((std::cos(phase * 1.1) + 1) * 0.5);
-        t.weight[2] = static_cast<float>((std::sin(phase * 1.3 + 1.5707963705062866) + 1) * 0.5);
-        for (int32_t j = 0; j < kLiftedColumns; ++j) {
-            const float v = j * kPi / 50.0f;
-            for (int32_t k = 0; k < kWaveCount; ++k) {
-                t.column[k][j] = waveTerm(k, v, phase);
-            }
+    // Each weight is rounded to single precision and kept as a float: GCC 12's vectoriser
+    // has been seen to drop the rounding when the result goes straight into a double.
+    t.weight[0] = static_cast<float>((std::sin(phase * 1.0f + 0.01) + 1) * 0.5);
+    t.weight[1] = static_cast<float>((std::cos(phase * 1.1) + 1) * 0.5);
+    t.weight[2] = static_cast<float>((std::sin(phase * 1.3 + 1.5707963705062866) + 1) * 0.5);
+    float v[kLiftedColumns];
+    for (int32_t j = 0; j < kLiftedColumns; ++j) {
+        v[j] = j * kPi / 50.0f;
+        for (int32_t k = 0; k < kWaveCount; ++k) {
+            t.column[k][j] = waveTerm(k, v[j], phase);
         }
-        t.columnPhaseBits = bits;
-        t.columnsValid = true;
     }
-    if (!t.rowsValid || t.rowPhaseBits != bits || t.rowLastRow != lastRow) {
-        for (int32_t i = 0; i <= lastRow + 1; ++i) {
-            const float u = i * kPi / lastRow;
-            for (int32_t k = 0; k < kWaveCount; ++k) {
-                t.row[k][i] = waveTerm(k, u, phase);
-            }
+    for (int32_t j = kLiftedColumns; j < kLiftedColumnLanes; ++j) {
+        for (int32_t k = 0; k < kWaveCount; ++k) {
+            t.column[k][j] = 0.0;
         }
-        t.rowPhaseBits = bits;
-        t.rowLastRow = lastRow;
-        t.rowsValid = true;
+    }
+    for (int32_t i = 0; i <= lastRow + 1; ++i) {
+        const float u = i * kPi / lastRow;
+        const int32_t j = i * kLiftedColumns / lastRow;
+        const bool sameAsColumn = j < kLiftedColumns && i * kLiftedColumns % lastRow == 0 &&
+                                  std::bit_cast<uint32_t>(v[j]) == std::bit_cast<uint32_t>(u);
+        for (int32_t k = 0; k < kWaveCount; ++k) {
+            t.row[k][i] = sameAsColumn ? t.column[k][j] : waveTerm(k, u, phase);
+        }
     }
 }
 
@@ -187,6 +170,7 @@ MESH_KERNEL void innerNormalsPortable(const GridMesh& from, GridMesh& to, int32_
     copyWithInnerNormals<PortableArithmetic>(from, to, lastRow);
 }
 
+// The inner pass for this processor: the AVX-512 build where it runs, else the portable one.
 MeshInnerNormals pickInnerNormals()
 {
     const MeshInnerNormals avx512 = meshInnerNormalsAvx512();
@@ -213,10 +197,12 @@ MeshInnerNormals meshInnerNormalsAvx512()
     return nullptr;
 }
 
+// Each operation builds the one record it returns in place (the named return value), so
+// the result is never copied on the way out.
 GridMesh meshMakeFlatGrid(int32_t n)
 {
-    GridMesh r;  // the one record returned, built in place
-    if (n < 1 || n > kMeshLastColumn) {
+    GridMesh r;
+    if (n == 0 || n > kMeshLastColumn) {
         std::memset(&r, 0, sizeof r);
         return r;
     }
@@ -227,8 +213,9 @@ GridMesh meshMakeFlatGrid(int32_t n)
         coordinate[i] = static_cast<float>(static_cast<double>(2 * i) / n + (-1.0));
     }
     // Rows 0..n of the positions are written whole, columns past n as zero; everything
-    // else is cleared here.
-    std::memset(r.vertices[n + 1], 0, sizeof r.vertices[0] * (kMeshRowSlots - 1 - n));
+    // else is cleared here. A negative n has no row.
+    const int32_t rows = n > 0 ? n + 1 : 0;
+    std::memset(r.vertices[rows], 0, sizeof r.vertices[0] * (kMeshRowSlots - rows));
     std::memset(r.normals, 0, sizeof r.normals);
     fillFlatRows(r.vertices, n, coordinate);
     r.lastRow = n;
@@ -245,16 +232,18 @@ int32_t meshBuild()
 
 GridMesh meshDeform(GridMesh mesh)
 {
-    GridMesh r;  // the one record returned, built in place
+    GridMesh r;
     const int32_t lastRow = mesh.lastRow;
-    if (lastRow < 1 || lastRow > kMeshRowSlots - 2) {
+    if (lastRow == 0 || lastRow > kMeshRowSlots - 2) {
         r = mesh;
         return r;
     }
-    prepareWaveTerms(gWavePhase, lastRow);
-    liftRows(mesh.vertices, r.vertices, lastRow, gWaveTerms);
-    std::memcpy(r.vertices[lastRow + 2], mesh.vertices[lastRow + 2],
-                sizeof r.vertices[0] * (kMeshRowSlots - 2 - lastRow));
+    WaveTerms terms;
+    prepareWaveTerms(terms, gWavePhase, lastRow);
+    liftRows(mesh.vertices, r.vertices, lastRow, terms);
+    // Rows 0..lastRow + 1 are lifted: none for a lastRow below -1.
+    const int32_t lifted = lastRow + 2 > 0 ? lastRow + 2 : 0;
+    std::memcpy(r.vertices[lifted], mesh.vertices[lifted], sizeof r.vertices[0] * (kMeshRowSlots - lifted));
     std::memcpy(r.normals, mesh.normals, sizeof r.normals);
     r.lastRow = mesh.lastRow;
     r.firstRowOpen = mesh.firstRowOpen;
@@ -264,14 +253,13 @@ GridMesh meshDeform(GridMesh mesh)
 
 GridMesh meshComputeNormals(GridMesh mesh)
 {
-    GridMesh r;  // the one record returned, built in place
+    GridMesh r;
     const int32_t lastRow = mesh.lastRow;
     if (lastRow < 1 || lastRow > kMeshRowSlots - 1) {
         r = mesh;
         return r;
     }
-    static const MeshInnerNormals innerNormals = pickInnerNormals();
-    innerNormals(mesh, r, lastRow);
+    pickInnerNormals()(mesh, r, lastRow);
     r.lastRow = lastRow;
     r.firstRowOpen = mesh.firstRowOpen;
     r.lastRowOpen = mesh.lastRowOpen;

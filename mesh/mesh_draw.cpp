@@ -27,11 +27,11 @@ void meshDraw(GridMesh mesh)
     glBindTexture(GL_TEXTURE_2D, gTestTexture);
 
     // Strips run between rows i and i + 1 for i = 1..lastRow - 2, so rows up to
-    // lastRow - 1 are read. A lastRow past the record's last row slot draws nothing;
-    // one of 2 or less has no strip anyway.
+    // lastRow - 1 are read: a lastRow past 151 would read beyond the record and draws
+    // nothing. One of 2 or less has no strip.
     const int32_t lastRow = mesh.lastRow;
-    if (lastRow >= 3 && lastRow <= kMeshRowSlots - 1) {
-        for (int32_t i = 1; i <= lastRow - 2; ++i) {
+    if (lastRow <= kMeshRowSlots) {
+        for (int32_t i = 1; i + 2 <= lastRow; ++i) {
             const float s0 = static_cast<float>(i) / static_cast<float>(lastRow);
             const float s1 = static_cast<float>(i + 1) / static_cast<float>(lastRow);
             glBegin(GL_QUAD_STRIP);

@@ -84,7 +84,6 @@ BYTE gfxExtensionListed(const char* extensions, const char* name) {
 }
 
 BYTE gfxHasExtension(const char* name) {
-    if (name == nullptr || name[0] == '\0' || std::strchr(name, ' ') != nullptr) return 0;
     return gfxExtensionListed(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)), name);
 }
 

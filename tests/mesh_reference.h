@@ -1,12 +1,12 @@
-// The mesh operations read literally, one cell at a time. The production code must give
-// bit-identical records for every argument in range.
+// The reference mesh operations, one cell at a time as the arithmetic is described. The
+// module's operations must give bit-identical records for every argument they work on.
 #pragma once
 
 #include <cmath>
 
 #include "mesh/mesh.h"
 
-namespace oracle {
+namespace reference {
 
 inline GridMesh flatGrid(int32_t n)
 {
@@ -72,4 +72,4 @@ inline GridMesh computeNormals(const GridMesh& mesh)
     return r;
 }
 
-}  // namespace oracle
+}  // namespace reference

@@ -72,26 +72,25 @@ TEST_F(AppFixture, ProjectionIsTheFixedPerspectiveWithNegativeFar) {
 }
 
 TEST_F(AppFixture, LightAndMaterialKeepTheirValuesAboveOne) {
-    GLfloat v[4];
-    glGetLightfv(GL_LIGHT0, GL_POSITION, v);  // the model-view was identity when set
-    expectFloats(GL_POSITION, v, {2, 2, 3, 1});
-    glGetLightfv(GL_LIGHT0, GL_DIFFUSE, v);
-    expectFloats(GL_DIFFUSE, v, {0.7f, 0.7f, 0.7f, 0});
-    glGetLightfv(GL_LIGHT0, GL_SPECULAR, v);
-    expectFloats(GL_SPECULAR, v, {1.5f, 1.5f, 1.5f, 0});
-    glGetLightfv(GL_LIGHT0, GL_AMBIENT, v);
-    expectFloats(GL_AMBIENT, v, {1.5f, 1.5f, 1.5f, 0});
-    glGetMaterialfv(GL_FRONT, GL_SHININESS, v);
-    EXPECT_EQ(v[0], 90.0f);
-    glGetMaterialfv(GL_FRONT, GL_AMBIENT, v);
-    expectFloats(GL_AMBIENT, v, {1.5f, 1.5f, 1.5f, 0});
-    glGetMaterialfv(GL_FRONT, GL_DIFFUSE, v);
-    expectFloats(GL_DIFFUSE, v, {0.7f, 0.7f, 0.7f, 0});
+    const struct {
+        bool light;
+        GLenum what;
+        std::initializer_list<float> want;
+    } cases[] = {
+        {true, GL_POSITION, {2, 2, 3, 1}},  // the model-view was identity when it was set
+        {true, GL_DIFFUSE, {0.7f, 0.7f, 0.7f, 0}}, {true, GL_SPECULAR, {1.5f, 1.5f, 1.5f, 0}},
+        {true, GL_AMBIENT, {1.5f, 1.5f, 1.5f, 0}}, {false, GL_SHININESS, {90}},
+        {false, GL_AMBIENT, {1.5f, 1.5f, 1.5f, 0}}, {false, GL_DIFFUSE, {0.7f, 0.7f, 0.7f, 0}},
+    };
+    for (const auto& c : cases) {
+        GLfloat v[4];
+        c.light ? glGetLightfv(GL_LIGHT0, c.what, v) : glGetMaterialfv(GL_FRONT, c.what, v);
+        expectFloats(c.what, v, c.want);
+    }
     GLint local = -1, twoSide = -1;
     glGetIntegerv(GL_LIGHT_MODEL_LOCAL_VIEWER, &local);
     glGetIntegerv(GL_LIGHT_MODEL_TWO_SIDE, &twoSide);
-    EXPECT_EQ(local, 1);
-    EXPECT_EQ(twoSide, 0);
+    EXPECT_TRUE(local == 1 && twoSide == 0);
 }
 
 TEST(Renderer, ShutdownAfterAFailedStartIsHarmless) {

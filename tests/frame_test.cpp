@@ -74,32 +74,21 @@ TEST_F(AppFixture, FeedbackShowsFifteenBladesWithTheirCornersAndTextureCorners) 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(-20, 20, -20, 20, 0, 20);
-    std::vector<GLfloat> buffer(4096);
-    glFeedbackBuffer((GLsizei)buffer.size(), GL_3D_COLOR_TEXTURE, buffer.data());
-    glRenderMode(GL_FEEDBACK);
-    gfxDrawScene();
-    GLint used = glRenderMode(GL_RENDER);
-    ASSERT_GT(used, 0);
-
-    std::vector<Vertex> want = expectedCorners();
-    ASSERT_EQ(want.size(), 45u);
-    const int kFloatsPerVertex = 3 + 4 + 4;  // window position, colour, texture coordinate
+    const std::vector<Vertex> want = expectedCorners();
     size_t vertex = 0;
-    for (GLint i = 0; i < used;) {
-        ASSERT_EQ(buffer[i], (GLfloat)GL_POLYGON_TOKEN) << "at " << i;
-        ASSERT_EQ(buffer[i + 1], 3.0f);
-        i += 2;
-        for (int corner = 0; corner < 3; ++corner, ++vertex, i += kFloatsPerVertex) {
+    for (const FeedbackPolygon& blade : testFeedback(gfxDrawScene)) {
+        ASSERT_EQ(blade.size(), 3u);
+        for (const FeedbackCorner& f : blade) {
             ASSERT_LT(vertex, want.size()) << "more than fifteen blades";
-            const GLfloat* f = &buffer[i];
-            Vertex got = toObjectSpace((f[0] / 200.0 - 1.0) * 20.0, (f[1] / 200.0 - 1.0) * 20.0, -f[2] * 20.0);
-            SCOPED_TRACE(testing::Message() << "blade " << vertex / 3 << ", corner " << corner);
+            Vertex got = toObjectSpace((f.x / 200.0 - 1.0) * 20.0, (f.y / 200.0 - 1.0) * 20.0, -f.z * 20.0);
+            SCOPED_TRACE(testing::Message() << "blade " << vertex / 3 << ", corner " << vertex % 3);
             EXPECT_NEAR(got.x, want[vertex].x, 2e-4);
             EXPECT_NEAR(got.y, want[vertex].y, 2e-4);
             EXPECT_NEAR(got.z, want[vertex].z, 2e-4);
-            EXPECT_EQ(f[3], 1.0f);  // white
-            EXPECT_EQ(f[7], want[vertex].s);
-            EXPECT_EQ(f[8], want[vertex].t);
+            EXPECT_EQ(f.r, 1.0f);  // white
+            EXPECT_EQ(f.s, want[vertex].s);
+            EXPECT_EQ(f.t, want[vertex].t);
+            ++vertex;
         }
     }
     EXPECT_EQ(vertex, 45u) << "the sixteenth angle, 6.2832, must not be drawn";

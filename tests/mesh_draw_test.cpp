@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <map>
 #include <set>
 #include <vector>
@@ -13,15 +12,12 @@
 
 namespace {
 
-struct Corner {
-    float x, y, z, r, g, b, a, s, t, p, q;  // window position, lit colour, texture
-};
-using FeedbackPolygon = std::vector<Corner>;
+using Corner = FeedbackCorner;
 
 // Draws in feedback mode looking along +y, from the -y side: object x and z run along
-// window x and y, each from -1..1 to 0..400.
-template <class Draw>
-std::vector<FeedbackPolygon> capture(Draw draw)
+// window x and y, each from -1..1 to 0..400. Every polygon winds counter-clockwise as
+// seen from there.
+std::vector<FeedbackPolygon> capture(const std::function<void()>& draw)
 {
     glViewport(0, 0, 400, 400);
     glMatrixMode(GL_PROJECTION);
@@ -29,22 +25,13 @@ std::vector<FeedbackPolygon> capture(Draw draw)
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);  // (x, y, z) -> (x, z, -y)
-    std::vector<GLfloat> buffer(1 << 19);
-    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR_TEXTURE, buffer.data());
-    glRenderMode(GL_FEEDBACK);
-    draw();
-    const GLint used = glRenderMode(GL_RENDER);
-    std::vector<FeedbackPolygon> polygons;
-    for (GLint k = 0; k < used; k += 2 + 11 * static_cast<int>(buffer[k + 1])) {
-        EXPECT_EQ(buffer[k], static_cast<GLfloat>(GL_POLYGON_TOKEN));
-        FeedbackPolygon p(static_cast<size_t>(buffer[k + 1]));
-        std::memcpy(p.data(), &buffer[k + 2], p.size() * sizeof(Corner));
-        double area = 0;  // positive: counter-clockwise as seen from -y
+    const std::vector<FeedbackPolygon> polygons = testFeedback(draw);
+    for (const FeedbackPolygon& p : polygons) {
+        double area = 0;
         for (size_t c = 0; c < p.size(); ++c) {
             area += double(p[c].x) * p[(c + 1) % p.size()].y - double(p[(c + 1) % p.size()].x) * p[c].y;
         }
         EXPECT_GT(area, 0.0);
-        polygons.push_back(p);
     }
     return polygons;
 }

@@ -134,7 +134,8 @@ TEST(MeshOperations, MatchTheReferenceBitForBitAndLeaveTheArgument)
         meshMakeFlatGrid(50), tiltedGrid(), reference::deform(meshMakeFlatGrid(50)), meshMakeFlatGrid(1),
         meshMakeFlatGrid(3), randomMesh(5, 1, 1, 1), randomMesh(6, 3, 0, 1), randomMesh(7, 50, 2, 0),
         randomMesh(8, 149, 1, 1), randomMesh(9, 150, 1, 0), randomMesh(10, 50, 1, 1, true), randomMesh(11, 25, 1, 1),
-        randomMesh(12, -1, 1, 1), randomMesh(13, -2, 1, 1)};
+        // Some rows of these have a u that misses a column's v by a unit in the last place.
+        randomMesh(14, 10, 1, 1), randomMesh(15, 110, 1, 1), randomMesh(12, -1, 1, 1), randomMesh(13, -2, 1, 1)};
     for (const GridMesh& m : records) {
         SCOPED_TRACE(testing::Message() << "lastRow " << m.lastRow << ", flags " << m.firstRowOpen << m.lastRowOpen);
         const GridMesh before = m;

@@ -58,6 +58,8 @@ protected:
 
 TEST_F(PlatformTest, ShowUpdateAndDestroySendTheirMessagesBeforeReturning) {
     EXPECT_TRUE(seen(WM_CREATE));
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, window, WM_PAINT, WM_PAINT, PM_NOREMOVE)) << "no paint before it is shown";
     gSeen.clear();
     ShowWindow(window, SW_SHOWNORMAL);
     EXPECT_TRUE(seen(WM_SETFOCUS));

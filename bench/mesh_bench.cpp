@@ -11,8 +11,7 @@ namespace {
 GridMesh gFlat = meshMakeFlatGrid(50);
 GridMesh gDeformed = meshDeform(meshMakeFlatGrid(50));
 
-void CopyRecord(benchmark::State& state)
-{
+void CopyRecord(benchmark::State& state) {
     for (auto _ : state) {
         GridMesh copy = gFlat;
         benchmark::DoNotOptimize(copy);
@@ -23,8 +22,7 @@ void CopyRecord(benchmark::State& state)
 // A record taken and returned by value, as every operation does: two copies.
 [[gnu::noinline]] GridMesh passThrough(GridMesh mesh) { return mesh; }
 
-void PassRecordThrough(benchmark::State& state)
-{
+void PassRecordThrough(benchmark::State& state) {
     for (auto _ : state) {
         GridMesh result = passThrough(gFlat);
         benchmark::DoNotOptimize(result);
@@ -33,8 +31,7 @@ void PassRecordThrough(benchmark::State& state)
 }
 
 // Every call at a new phase, as an animation would run it.
-void MeshDeform(benchmark::State& state)
-{
+void MeshDeform(benchmark::State& state) {
     float phase = 0.0f;
     for (auto _ : state) {
         gWavePhase = phase;
@@ -46,8 +43,7 @@ void MeshDeform(benchmark::State& state)
     gWavePhase = 0.0f;
 }
 
-void MeshComputeNormals(benchmark::State& state)
-{
+void MeshComputeNormals(benchmark::State& state) {
     for (auto _ : state) {
         GridMesh result = meshComputeNormals(gDeformed);
         benchmark::DoNotOptimize(result);
@@ -55,8 +51,7 @@ void MeshComputeNormals(benchmark::State& state)
     }
 }
 
-void MeshMakeFlatGrid(benchmark::State& state)
-{
+void MeshMakeFlatGrid(benchmark::State& state) {
     for (auto _ : state) {
         GridMesh result = meshMakeFlatGrid(50);
         benchmark::DoNotOptimize(result);

@@ -33,16 +33,16 @@
 
 #include "mesh/vec.h"
 
-constexpr int32_t kMeshRowSlots = 151;     // row indices 0..150
-constexpr int32_t kMeshColumnSlots = 51;   // column indices 0..50
-constexpr int32_t kMeshLastColumn = 50;    // the last column index every operation uses
+constexpr int32_t kMeshRowSlots = 151;    // row indices 0..150
+constexpr int32_t kMeshColumnSlots = 51;  // column indices 0..50
+constexpr int32_t kMeshLastColumn = 50;   // the last column index every operation uses
 
 struct GridMesh {
     Vec3f vertices[kMeshRowSlots][kMeshColumnSlots];  // [row][column]
     Vec3f normals[kMeshRowSlots][kMeshColumnSlots];   // not normalised
-    int32_t lastRow;       // rows 0..lastRow hold the grid
-    int32_t firstRowOpen;  // exactly 1: row 0 takes the normals of row 1
-    int32_t lastRowOpen;   // exactly 1: row lastRow takes the normals of row lastRow - 1
+    int32_t lastRow;                                  // rows 0..lastRow hold the grid
+    int32_t firstRowOpen;                             // exactly 1: row 0 takes the normals of row 1
+    int32_t lastRowOpen;                              // exactly 1: row lastRow takes the normals of row lastRow - 1
 };
 
 // The mesh built at start-up; zero until meshBuild runs.

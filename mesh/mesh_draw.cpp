@@ -6,8 +6,7 @@ namespace {
 
 // One vertex of a strip, in the order lighting and texturing expect: texture
 // coordinate, normal (widened to double), position.
-void stripVertex(float s, float t, Vec3f normal, Vec3f position)
-{
+void stripVertex(float s, float t, Vec3f normal, Vec3f position) {
     glTexCoord2f(s, t);
     glNormal3d(normal.x, normal.y, normal.z);
     glVertex3f(position.x, position.y, position.z);
@@ -15,8 +14,7 @@ void stripVertex(float s, float t, Vec3f normal, Vec3f position)
 
 }  // namespace
 
-void meshDraw(GridMesh mesh)
-{
+void meshDraw(GridMesh mesh) {
     glEnable(GL_LIGHTING);
     glEnable(GL_NORMALIZE);  // the normals are not unit length
     glEnable(GL_LIGHT0);

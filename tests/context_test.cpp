@@ -80,8 +80,8 @@ TEST_F(AppFixture, LightAndMaterialKeepTheirValuesAboveOne) {
         std::initializer_list<float> want;
     } cases[] = {
         {true, GL_POSITION, {2, 2, 3, 1}},  // the model-view was identity when it was set
-        {true, GL_DIFFUSE, {0.7f, 0.7f, 0.7f, 0}}, {true, GL_SPECULAR, {1.5f, 1.5f, 1.5f, 0}},
-        {true, GL_AMBIENT, {1.5f, 1.5f, 1.5f, 0}}, {false, GL_SHININESS, {90}},
+        {true, GL_DIFFUSE, {0.7f, 0.7f, 0.7f, 0}},  {true, GL_SPECULAR, {1.5f, 1.5f, 1.5f, 0}},
+        {true, GL_AMBIENT, {1.5f, 1.5f, 1.5f, 0}},  {false, GL_SHININESS, {90}},
         {false, GL_AMBIENT, {1.5f, 1.5f, 1.5f, 0}}, {false, GL_DIFFUSE, {0.7f, 0.7f, 0.7f, 0}},
     };
     for (const auto& c : cases) {

@@ -52,8 +52,7 @@ ScreenPoint project(double x, double y, double z) {
 ScreenPoint bladePoint(int k, double apex, double first, double second) {
     std::vector<Vertex> c = expectedCorners();
     const Vertex* v = &c[3 * k];
-    return project(apex * v[0].x + first * v[1].x + second * v[2].x,
-                   apex * v[0].y + first * v[1].y + second * v[2].y,
+    return project(apex * v[0].x + first * v[1].x + second * v[2].x, apex * v[0].y + first * v[1].y + second * v[2].y,
                    apex * v[0].z + first * v[1].z + second * v[2].z);
 }
 

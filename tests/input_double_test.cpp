@@ -25,9 +25,14 @@ void PrintTo(const Step& s, std::ostream* os) { *os << "{" << (int)s.object << "
 
 // inputInit's eight calls, in order.
 const std::vector<Step> kInitSteps = {
-    {Object::DirectInput, Op::Create}, {Object::Keyboard, Op::Create}, {Object::Keyboard, Op::SetDataFormat},
-    {Object::Keyboard, Op::SetCooperativeLevel}, {Object::Mouse, Op::Create}, {Object::Mouse, Op::SetDataFormat},
-    {Object::Mouse, Op::SetCooperativeLevel}, {Object::Mouse, Op::SetProperty},
+    {Object::DirectInput, Op::Create},
+    {Object::Keyboard, Op::Create},
+    {Object::Keyboard, Op::SetDataFormat},
+    {Object::Keyboard, Op::SetCooperativeLevel},
+    {Object::Mouse, Op::Create},
+    {Object::Mouse, Op::SetDataFormat},
+    {Object::Mouse, Op::SetCooperativeLevel},
+    {Object::Mouse, Op::SetProperty},
 };
 
 std::vector<Step> loggedSteps(int from = 0) {
@@ -102,8 +107,8 @@ TEST_F(InputDoubleTest, InitMakesItsEightCallsInOrderWithTheirArguments) {
 TEST_F(InputDoubleTest, EachStepsAnswerDecidesBetweenCleanFailureAndSuccess) {
     // Distinct codes, some of them not DirectInput's own: each must come back unchanged.
     const HRESULT codes[] = {DIERR_OLDDIRECTINPUTVERSION, DIERR_DEVICENOTREG, DIERR_INVALIDPARAM,
-                             (HRESULT)0x80000001, DIERR_NOINTERFACE, DIERR_ACQUIRED,
-                             DIERR_OTHERAPPHASPRIO, (HRESULT)0x8FFFFFFF};
+                             (HRESULT)0x80000001,         DIERR_NOINTERFACE,  DIERR_ACQUIRED,
+                             DIERR_OTHERAPPHASPRIO,       (HRESULT)0x8FFFFFFF};
     for (int step = 0; step < 8; ++step) {
         for (HRESULT code : {codes[step], S_FALSE, (HRESULT)0x7FFFFFFF}) {
             SCOPED_TRACE(testing::Message() << "step " << step + 1 << " answers " << std::hex << code);
@@ -164,11 +169,22 @@ TEST_F(InputDoubleTest, PollReadsOnlyWhenBothDevicesAreAcquired) {
         std::vector<Step> calls;
         bool keysRead, mouseRead;
     } cases[] = {
-        {"both acquired", DI_OK, DI_NOEFFECT, DI_OK, {acquireKeyboard, acquireMouse, readKeyboard, readMouse}, true, true},
+        {"both acquired",
+         DI_OK,
+         DI_NOEFFECT,
+         DI_OK,
+         {acquireKeyboard, acquireMouse, readKeyboard, readMouse},
+         true,
+         true},
         {"keyboard refused", refused, DI_OK, DI_OK, {acquireKeyboard}, false, false},
         {"mouse refused", DI_OK, refused, DI_OK, {acquireKeyboard, acquireMouse}, false, false},
-        {"keyboard read fails", DI_OK, DI_OK, DIERR_INPUTLOST,
-         {acquireKeyboard, acquireMouse, readKeyboard, readMouse}, false, true},
+        {"keyboard read fails",
+         DI_OK,
+         DI_OK,
+         DIERR_INPUTLOST,
+         {acquireKeyboard, acquireMouse, readKeyboard, readMouse},
+         false,
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

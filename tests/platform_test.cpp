@@ -30,8 +30,8 @@ protected:
         windowClass.lpszClassName = "contract test";
         RegisterClassA(&windowClass);
         gSeen.clear();
-        window = CreateWindowExA(0, "contract test", "contract test", WS_OVERLAPPEDWINDOW, 40, 40, 320, 240,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        window = CreateWindowExA(0, "contract test", "contract test", WS_OVERLAPPEDWINDOW, 40, 40, 320, 240, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(window, nullptr);
     }
     void TearDown() override {
@@ -109,8 +109,8 @@ TEST_F(PlatformTest, SizeCarriesTheClientAreaAndFocusFollowsTheKeyboard) {
     EXPECT_GT(client.right, 0);
     EXPECT_LE(client.right, 320);
 
-    HWND other = CreateWindowExA(0, "contract test", "other", WS_OVERLAPPEDWINDOW, 400, 40, 200, 200, nullptr,
-                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND other = CreateWindowExA(0, "contract test", "other", WS_OVERLAPPEDWINDOW, 400, 40, 200, 200, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(other, nullptr);
     ShowWindow(other, SW_SHOWNORMAL);
     gSeen.clear();

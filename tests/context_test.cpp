@@ -101,8 +101,3 @@ TEST(Renderer, ShutdownAfterAFailedStartIsHarmless) {
     EXPECT_EQ(gfxShutdown(), 0);
     EXPECT_EQ(gfxShutdown(), 0);
 }
-
-TEST(Renderer, NoContextWithoutAPixelFormatCapableWindow) {
-    EXPECT_EQ(wglCreateContext(nullptr), nullptr);
-    EXPECT_FALSE(wglDeleteContext(nullptr));
-}

@@ -91,9 +91,6 @@ TEST_F(AppFixture, FeedbackShowsFifteenBladesWithTheirCornersAndTextureCorners) 
         }
     }
     EXPECT_EQ(vertex, 45u) << "the sixteenth angle, 6.2832, must not be drawn";
-    // The first outer corner of each blade is lifted by 0.1; the second lies on the circle.
-    EXPECT_NEAR(want[1].y, 8.8f + 0.1, 1e-6);
-    EXPECT_NEAR(std::hypot(want[2].x, want[2].y), 8.8f, 1e-5);
 }
 
 TEST_F(AppFixture, FrameLeavesModelViewTexturingAndWhite) {

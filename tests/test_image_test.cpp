@@ -1,5 +1,5 @@
-// The constant test image, checked on the CPU: its colour totals and caption rules, and a
-// digest that pins every texel to the image looked at in docs/test_texture.png.
+// The constant test image, checked on the CPU: a digest that pins every texel to the image
+// looked at in docs/test_texture.png, and the rules its caption lines follow.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,20 +13,11 @@ std::uint32_t at(int row, int col) { return gTestImage[row * 256 + col]; }
 
 }  // namespace
 
-TEST(TestImage, DigestColourTotalsAndAlpha) {
+// Any change to a texel changes the digest; the rules below say what the caption must be.
+TEST(TestImage, DigestOfEveryTexel) {
     std::uint64_t digest = 0xCBF29CE484222325u;  // 64-bit FNV-1a over the texel words
     for (std::uint32_t texel : gTestImage) digest = (digest ^ texel) * 0x100000001B3u;
     EXPECT_EQ(digest, 0xDD5FD1C8178EC525u);
-    const struct {
-        std::uint32_t colour;
-        int count;
-    } totals[] = {{kTexelYellow, 7168}, {kTexelBlue, 8428}, {kTexelRed, 1464}, {kTexelGreen, 1464}};
-    for (const auto& t : totals) {
-        int n = 0;
-        for (std::uint32_t texel : gTestImage) n += texel == t.colour;
-        EXPECT_EQ(n, t.count) << std::hex << t.colour;
-    }
-    for (int i = 0; i < 65536; ++i) ASSERT_EQ(gTestImage[i] & 0xFFu, 0u) << "texel " << i;
 }
 
 // Each caption line: grey levels only, the lettering spanning exactly its columns, hard

@@ -11,9 +11,7 @@ LRESULT CALLBACK appWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             // The window stays alive; it goes away with the process.
             PostQuitMessage(0);
             return 0;
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
+        case WM_DESTROY: PostQuitMessage(0); return 0;
         case WM_SIZE: {
             int width = LOWORD(lParam);
             int height = HIWORD(lParam);
@@ -22,20 +20,14 @@ LRESULT CALLBACK appWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             gClientHeight = height;
             return 0;
         }
-        case WM_SETFOCUS:
-            gHasFocus = 1;
-            return 0;
-        case WM_KILLFOCUS:
-            gHasFocus = 0;
-            return 0;
+        case WM_SETFOCUS: gHasFocus = 1; return 0;
+        case WM_KILLFOCUS: gHasFocus = 0; return 0;
         case WM_PAINT:
             // Never validated, so paint requests keep coming and the picture keeps
             // redrawing even without the focus.
             gfxDrawFrame(window);
             return 0;
-        case WM_LBUTTONDOWN:
-            return 0;
-        default:
-            return DefWindowProcA(window, message, wParam, lParam);
+        case WM_LBUTTONDOWN: return 0;
+        default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

@@ -28,8 +28,8 @@ SDL_Window* openWindow() {
         SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
         SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
         SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
-        if (SDL_Window* window = SDL_CreateWindow("Quillmere baseline", 40, 40, 820, 600,
-                                                  SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE))
+        if (SDL_Window* window =
+                SDL_CreateWindow("Quillmere baseline", 40, 40, 820, 600, SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE))
             return window;
     }
     return nullptr;

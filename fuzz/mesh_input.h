@@ -49,8 +49,7 @@ inline MeshInput decode(const std::uint8_t* data, std::size_t size, GridMesh& me
     static_assert(offsetof(GridMesh, normals) == sizeof(GridMesh::vertices));
     if (start == 3 && size > kHeader) {
         auto* bytes = reinterpret_cast<unsigned char*>(&mesh);
-        for (std::size_t i = 0; i < kCells * sizeof(Vec3f); ++i)
-            bytes[i] = data[kHeader + i % (size - kHeader)];
+        for (std::size_t i = 0; i < kCells * sizeof(Vec3f); ++i) bytes[i] = data[kHeader + i % (size - kHeader)];
     } else {
         for (std::size_t at = kHeader; at + 14 <= size; at += 14) {
             std::size_t cell = (data[at] | data[at + 1] << 8) % kCells;

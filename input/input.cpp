@@ -19,12 +19,11 @@ HRESULT fail(HRESULT result) {
 }  // namespace
 
 HRESULT inputInit(HINSTANCE instance, HWND window) {
-    HRESULT result = DirectInputCreateEx(instance, kDirectInputVersion, IID_IDirectInput7A,
-                                         (LPVOID*)&gDirectInput, nullptr);
+    HRESULT result =
+        DirectInputCreateEx(instance, kDirectInputVersion, IID_IDirectInput7A, (LPVOID*)&gDirectInput, nullptr);
     if (FAILED(result)) return fail(result);
 
-    result = gDirectInput->CreateDeviceEx(GUID_SysKeyboard, IID_IDirectInputDevice7A, (LPVOID*)&gKeyboard,
-                                          nullptr);
+    result = gDirectInput->CreateDeviceEx(GUID_SysKeyboard, IID_IDirectInputDevice7A, (LPVOID*)&gKeyboard, nullptr);
     if (FAILED(result)) return fail(result);
     result = gKeyboard->SetDataFormat(&c_dfDIKeyboard);
     if (FAILED(result)) return fail(result);

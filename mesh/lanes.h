@@ -10,10 +10,6 @@
 #include <cstdint>
 #include <cstring>
 
-// The helpers that take and return lanes are always inlined: no call passes a vector,
-// so the ABI note about vector arguments does not apply.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
 #define MESH_INLINE __attribute__((always_inline)) inline
 
 namespace {
@@ -23,28 +19,20 @@ typedef double Doubles8 __attribute__((vector_size(64), aligned(8)));
 typedef int32_t Ints8 __attribute__((vector_size(32), aligned(4)));
 constexpr int32_t kLanes = 8;
 
-MESH_INLINE Floats8 loadFloats(const float* p)
-{
+MESH_INLINE Floats8 loadFloats(const float* p) {
     Floats8 v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
 
-MESH_INLINE Doubles8 loadDoubles(const double* p)
-{
+MESH_INLINE Doubles8 loadDoubles(const double* p) {
     Doubles8 v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
 
-MESH_INLINE void storeFloats(float* p, Floats8 v)
-{
-    std::memcpy(p, &v, sizeof v);
-}
+MESH_INLINE void storeFloats(float* p, Floats8 v) { std::memcpy(p, &v, sizeof v); }
 
-MESH_INLINE Floats8 splat(float f)
-{
-    return Floats8{f, f, f, f, f, f, f, f};
-}
+MESH_INLINE Floats8 splat(float f) { return Floats8{f, f, f, f, f, f, f, f}; }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "mesh/mesh.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -26,8 +27,7 @@ namespace {
 // Rows 0..n of a flat grid, each row as its 153 floats: x = coordinate[i], y = 0 and
 // z = coordinate[j] for columns 0..n, zero past them. The z values and the places of x
 // are laid out once; each row puts its own x into those places.
-MESH_KERNEL void fillFlatRows(Vec3f (*vertices)[kMeshColumnSlots], int32_t n, const float* coordinate)
-{
+MESH_KERNEL void fillFlatRows(Vec3f (*vertices)[kMeshColumnSlots], int32_t n, const float* coordinate) {
     constexpr int32_t kRowFloats = 3 * kMeshColumnSlots;
     constexpr int32_t kWholeLanes = kRowFloats / kLanes * kLanes;  // 152, and one float more
     float zOrZero[kRowFloats] = {};
@@ -55,81 +55,60 @@ constexpr float kPi = 3.1415927f;
 constexpr int32_t kWaveCount = 3;
 constexpr float kWaveFrequency[kWaveCount] = {2.0f, 3.0f, 4.0f};
 constexpr float kWaveAmplitude[kWaveCount] = {1.0f, 0.75f, 0.55f};
-constexpr int32_t kLiftedColumns = 50;        // columns 0..49; column 50 is never lifted
-constexpr int32_t kLiftedColumnLanes = 56;    // rounded up to whole lanes; the rest is zero
+constexpr int32_t kLiftedColumns = 50;      // columns 0..49; column 50 is never lifted
+constexpr int32_t kLiftedColumnLanes = 56;  // rounded up to whole lanes; the rest is zero
 
 // The wave terms a_k * cos(f_k * v + T) of every column and a_k * cos(f_k * u + T) of
-// every row depend on the phase T (and, for the rows, on lastRow) alone. They are kept
-// between calls and worked out again only when the phase or lastRow changes (the program
-// has one thread, so they need no lock). Phases are compared by their bits, so that -0
-// and a NaN count as phases of their own.
+// every row at one phase T, with the three weights: worked out at the start of each call.
 struct WaveTerms {
-    bool columnsValid;
-    uint32_t columnPhaseBits;
     float weight[kWaveCount];
     double column[kWaveCount][kLiftedColumnLanes];
-
-    bool rowsValid;
-    uint32_t rowPhaseBits;
-    int32_t rowLastRow;
     double row[kWaveCount][kMeshRowSlots];
 };
 
-WaveTerms gWaveTerms;
-
-uint32_t phaseBits(float phase)
-{
-    uint32_t bits;
-    std::memcpy(&bits, &phase, sizeof bits);
-    return bits;
-}
-
 // The argument f_k * position + T is formed in single precision and handed to the
 // double-precision cosine.
-double waveTerm(int32_t k, float position, float phase)
-{
+double waveTerm(int32_t k, float position, float phase) {
     const float argument = kWaveFrequency[k] * position + phase;
     return kWaveAmplitude[k] * std::cos(static_cast<double>(argument));
 }
 
-void prepareWaveTerms(float phase, int32_t lastRow)
-{
-    const uint32_t bits = phaseBits(phase);
-    WaveTerms& t = gWaveTerms;
-    if (!t.columnsValid || t.columnPhaseBits != bits) {
-        // Each weight is rounded to single precision and kept as a float: GCC 12's
-        // vectoriser has been seen to drop the rounding when the result goes straight
-        // into a double.
-        t.weight[0] = static_cast<float>((std::sin(phase * 1.0f + 0.01) + 1) * 0.5);
-        t.weight[1] = static_cast<float>((std::cos(phase * 1.1) + 1) * 0.5);
-        t.weight[2] = static_cast<float>((std::sin(phase * 1.3 + 1.5707963705062866) + 1) * 0.5);
-        for (int32_t j = 0; j < kLiftedColumns; ++j) {
-            const float v = j * kPi / 50.0f;
-            for (int32_t k = 0; k < kWaveCount; ++k) {
-                t.column[k][j] = waveTerm(k, v, phase);
-            }
+// Fills the terms of columns 0..49 and rows 0..lastRow + 1. A row whose u equals some
+// column's v (every row but the last two when lastRow is 50) takes that column's terms,
+// which are the same cosines of the same arguments.
+void prepareWaveTerms(WaveTerms& t, float phase, int32_t lastRow) {
+    // Each weight is rounded to single precision and kept as a float: GCC 12's vectoriser
+    // has been seen to drop the rounding when the result goes straight into a double.
+    t.weight[0] = static_cast<float>((std::sin(phase * 1.0f + 0.01) + 1) * 0.5);
+    t.weight[1] = static_cast<float>((std::cos(phase * 1.1) + 1) * 0.5);
+    t.weight[2] = static_cast<float>((std::sin(phase * 1.3 + 1.5707963705062866) + 1) * 0.5);
+    float v[kLiftedColumns];
+    for (int32_t j = 0; j < kLiftedColumns; ++j) {
+        v[j] = j * kPi / 50.0f;
+        for (int32_t k = 0; k < kWaveCount; ++k) {
+            t.column[k][j] = waveTerm(k, v[j], phase);
         }
-        t.columnPhaseBits = bits;
-        t.columnsValid = true;
     }
-    if (!t.rowsValid || t.rowPhaseBits != bits || t.rowLastRow != lastRow) {
-        for (int32_t i = 0; i <= lastRow + 1; ++i) {
-            const float u = i * kPi / lastRow;
-            for (int32_t k = 0; k < kWaveCount; ++k) {
-                t.row[k][i] = waveTerm(k, u, phase);
-            }
+    for (int32_t j = kLiftedColumns; j < kLiftedColumnLanes; ++j) {
+        for (int32_t k = 0; k < kWaveCount; ++k) {
+            t.column[k][j] = 0.0;
         }
-        t.rowPhaseBits = bits;
-        t.rowLastRow = lastRow;
-        t.rowsValid = true;
+    }
+    for (int32_t i = 0; i <= lastRow + 1; ++i) {
+        const float u = i * kPi / lastRow;
+        const int32_t j = i * kLiftedColumns / lastRow;
+        const bool sameAsColumn = j < kLiftedColumns && i * kLiftedColumns % lastRow == 0 &&
+                                  std::bit_cast<uint32_t>(v[j]) == std::bit_cast<uint32_t>(u);
+        for (int32_t k = 0; k < kWaveCount; ++k) {
+            t.row[k][i] = sameAsColumn ? t.column[k][j] : waveTerm(k, u, phase);
+        }
     }
 }
 
 // The lift of the eight columns from j on in row i:
 // h = ((c1 + r1) * 0.2 * w1 + (c2 + r2) * 0.2 * w2) + (c3 + r3) * 0.2 * w3 in double
 // precision, rounded to single.
-MESH_INLINE Floats8 liftLanes(const WaveTerms& t, int32_t i, int32_t j)
-{
+MESH_INLINE Floats8 liftLanes(const WaveTerms& t, int32_t i, int32_t j) {
     const Doubles8 s0 = (loadDoubles(&t.column[0][j]) + t.row[0][i]) * 0.2 * t.weight[0];
     const Doubles8 s1 = (loadDoubles(&t.column[1][j]) + t.row[1][i]) * 0.2 * t.weight[1];
     const Doubles8 s2 = (loadDoubles(&t.column[2][j]) + t.row[2][i]) * 0.2 * t.weight[2];
@@ -139,9 +118,8 @@ MESH_INLINE Floats8 liftLanes(const WaveTerms& t, int32_t i, int32_t j)
 // Rows 0..lastRow + 1 of `from` into `to`, with the lifts added to y of columns 0..49 in
 // single precision. Eight vertices are 24 floats, three lanes' worth: the lifts are moved
 // to the places of the y components, and only those places take the sum.
-MESH_KERNEL void liftRows(const Vec3f (*from)[kMeshColumnSlots], Vec3f (*to)[kMeshColumnSlots],
-                          int32_t lastRow, const WaveTerms& t)
-{
+MESH_KERNEL void liftRows(const Vec3f (*from)[kMeshColumnSlots], Vec3f (*to)[kMeshColumnSlots], int32_t lastRow,
+                          const WaveTerms& t) {
     const Ints8 yPlace[3] = {{0, 1, 0, 0, 1, 0, 0, 1}, {0, 0, 1, 0, 0, 1, 0, 0}, {1, 0, 0, 1, 0, 0, 1, 0}};
     for (int32_t i = 0; i <= lastRow + 1; ++i) {
         const char* source = reinterpret_cast<const char*>(from[i]);
@@ -176,19 +154,17 @@ struct PortableArithmetic {
 
     // One component of vecCross(a, b), (-ay) * bz + az * by, as az * by - ay * bz: the
     // same exact products and the same one rounding to double, then one to single.
-    static MESH_INLINE Floats8 crossComponent(Doubles8 ay, Doubles8 az, Doubles8 by, Doubles8 bz)
-    {
+    static MESH_INLINE Floats8 crossComponent(Doubles8 ay, Doubles8 az, Doubles8 by, Doubles8 bz) {
         return __builtin_convertvector(az * by - ay * bz, Floats8);
     }
 };
 
-MESH_KERNEL void innerNormalsPortable(const GridMesh& from, GridMesh& to, int32_t lastRow)
-{
+MESH_KERNEL void innerNormalsPortable(const GridMesh& from, GridMesh& to, int32_t lastRow) {
     copyWithInnerNormals<PortableArithmetic>(from, to, lastRow);
 }
 
-MeshInnerNormals pickInnerNormals()
-{
+// The inner pass for this processor: the AVX-512 build where it runs, else the portable one.
+MeshInnerNormals pickInnerNormals() {
     const MeshInnerNormals avx512 = meshInnerNormalsAvx512();
     return avx512 != nullptr ? avx512 : meshInnerNormalsPortable;
 }
@@ -197,13 +173,11 @@ MeshInnerNormals pickInnerNormals()
 
 // A plain function in front of the kernel's versions: not every compiler lets another
 // source call a function built in several versions.
-void meshInnerNormalsPortable(const GridMesh& from, GridMesh& to, int32_t lastRow)
-{
+void meshInnerNormalsPortable(const GridMesh& from, GridMesh& to, int32_t lastRow) {
     innerNormalsPortable(from, to, lastRow);
 }
 
-MeshInnerNormals meshInnerNormalsAvx512()
-{
+MeshInnerNormals meshInnerNormalsAvx512() {
 #ifdef QUILL_MESH_AVX512
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")) {
@@ -213,10 +187,11 @@ MeshInnerNormals meshInnerNormalsAvx512()
     return nullptr;
 }
 
-GridMesh meshMakeFlatGrid(int32_t n)
-{
-    GridMesh r;  // the one record returned, built in place
-    if (n < 1 || n > kMeshLastColumn) {
+// Each operation builds the one record it returns in place (the named return value), so
+// the result is never copied on the way out.
+GridMesh meshMakeFlatGrid(int32_t n) {
+    GridMesh r;
+    if (n == 0 || n > kMeshLastColumn) {
         std::memset(&r, 0, sizeof r);
         return r;
     }
@@ -227,8 +202,9 @@ GridMesh meshMakeFlatGrid(int32_t n)
         coordinate[i] = static_cast<float>(static_cast<double>(2 * i) / n + (-1.0));
     }
     // Rows 0..n of the positions are written whole, columns past n as zero; everything
-    // else is cleared here.
-    std::memset(r.vertices[n + 1], 0, sizeof r.vertices[0] * (kMeshRowSlots - 1 - n));
+    // else is cleared here. A negative n has no row.
+    const int32_t rows = n > 0 ? n + 1 : 0;
+    std::memset(r.vertices[rows], 0, sizeof r.vertices[0] * (kMeshRowSlots - rows));
     std::memset(r.normals, 0, sizeof r.normals);
     fillFlatRows(r.vertices, n, coordinate);
     r.lastRow = n;
@@ -237,24 +213,24 @@ GridMesh meshMakeFlatGrid(int32_t n)
     return r;
 }
 
-int32_t meshBuild()
-{
+int32_t meshBuild() {
     gMesh = meshMakeFlatGrid(50);
     return 0;
 }
 
-GridMesh meshDeform(GridMesh mesh)
-{
-    GridMesh r;  // the one record returned, built in place
+GridMesh meshDeform(GridMesh mesh) {
+    GridMesh r;
     const int32_t lastRow = mesh.lastRow;
-    if (lastRow < 1 || lastRow > kMeshRowSlots - 2) {
+    if (lastRow == 0 || lastRow > kMeshRowSlots - 2) {
         r = mesh;
         return r;
     }
-    prepareWaveTerms(gWavePhase, lastRow);
-    liftRows(mesh.vertices, r.vertices, lastRow, gWaveTerms);
-    std::memcpy(r.vertices[lastRow + 2], mesh.vertices[lastRow + 2],
-                sizeof r.vertices[0] * (kMeshRowSlots - 2 - lastRow));
+    WaveTerms terms;
+    prepareWaveTerms(terms, gWavePhase, lastRow);
+    liftRows(mesh.vertices, r.vertices, lastRow, terms);
+    // Rows 0..lastRow + 1 are lifted: none for a lastRow below -1.
+    const int32_t lifted = lastRow + 2 > 0 ? lastRow + 2 : 0;
+    std::memcpy(r.vertices[lifted], mesh.vertices[lifted], sizeof r.vertices[0] * (kMeshRowSlots - lifted));
     std::memcpy(r.normals, mesh.normals, sizeof r.normals);
     r.lastRow = mesh.lastRow;
     r.firstRowOpen = mesh.firstRowOpen;
@@ -262,16 +238,14 @@ GridMesh meshDeform(GridMesh mesh)
     return r;
 }
 
-GridMesh meshComputeNormals(GridMesh mesh)
-{
-    GridMesh r;  // the one record returned, built in place
+GridMesh meshComputeNormals(GridMesh mesh) {
+    GridMesh r;
     const int32_t lastRow = mesh.lastRow;
     if (lastRow < 1 || lastRow > kMeshRowSlots - 1) {
         r = mesh;
         return r;
     }
-    static const MeshInnerNormals innerNormals = pickInnerNormals();
-    innerNormals(mesh, r, lastRow);
+    pickInnerNormals()(mesh, r, lastRow);
     r.lastRow = lastRow;
     r.firstRowOpen = mesh.firstRowOpen;
     r.lastRowOpen = mesh.lastRowOpen;

@@ -12,35 +12,37 @@
 //   meshComputeNormals the argument's: the positions, the rows past lastRow, columns 0
 //                      and 50 (rows 0 and lastRow take what the edge pass moves there).
 //
-// Arguments the operations cannot work on as they stand get these answers; with them no
-// operation reads or writes outside the record or divides by zero, whatever the value:
-//   meshMakeFlatGrid(n), n outside 1..50: a cleared record (every cell zero, lastRow 0,
-//                      both flags 0). More steps would not fit the 51 columns, n = 0 has
-//                      no step width and a negative n no vertex.
-//   meshDeform, lastRow outside 1..149: the argument unchanged. Row lastRow + 1 must lie
-//                      in the record, and lastRow divides the row phase.
+// Arguments the operations cannot work on get these answers; with them no operation
+// reads or writes outside the record or divides by zero, whatever the value:
+//   meshMakeFlatGrid(n), n = 0 or above 50: a cleared record (every cell zero, lastRow 0,
+//                      both flags 0). More steps would not fit the 51 columns and n = 0
+//                      has no step width. A negative n gives a cleared record with
+//                      lastRow n and both flags 1: it has no vertex.
+//   meshDeform, lastRow 0 or above 149: the argument unchanged. Row lastRow + 1 must lie
+//                      in the record, and lastRow divides the row phase. Below 0 rows
+//                      0..lastRow + 1 are lifted as for any other: row 0 for -1, none below.
 //   meshComputeNormals, lastRow outside 1..150: the argument unchanged. Rows up to
 //                      lastRow must lie in the record, and row lastRow - 1 is read.
-//   meshDraw, lastRow above 150: no strip is drawn, as for a lastRow of 2 or less
-//                      (negative ones included); the state changes on entry and exit
-//                      still happen.
-// Every argument in range gives exactly the result described at each operation.
+//   meshDraw, lastRow above 151: no strip is drawn, as for a lastRow of 2 or less; the
+//                      state changes on entry and exit still happen. Strips read rows up
+//                      to lastRow - 1.
+// Every other argument gives exactly the result described at each operation.
 #pragma once
 
 #include <cstdint>
 
 #include "mesh/vec.h"
 
-constexpr int32_t kMeshRowSlots = 151;     // row indices 0..150
-constexpr int32_t kMeshColumnSlots = 51;   // column indices 0..50
-constexpr int32_t kMeshLastColumn = 50;    // the last column index every operation uses
+constexpr int32_t kMeshRowSlots = 151;    // row indices 0..150
+constexpr int32_t kMeshColumnSlots = 51;  // column indices 0..50
+constexpr int32_t kMeshLastColumn = 50;   // the last column index every operation uses
 
 struct GridMesh {
     Vec3f vertices[kMeshRowSlots][kMeshColumnSlots];  // [row][column]
     Vec3f normals[kMeshRowSlots][kMeshColumnSlots];   // not normalised
-    int32_t lastRow;       // rows 0..lastRow hold the grid
-    int32_t firstRowOpen;  // exactly 1: row 0 takes the normals of row 1
-    int32_t lastRowOpen;   // exactly 1: row lastRow takes the normals of row lastRow - 1
+    int32_t lastRow;                                  // rows 0..lastRow hold the grid
+    int32_t firstRowOpen;                             // exactly 1: row 0 takes the normals of row 1
+    int32_t lastRowOpen;                              // exactly 1: row lastRow takes the normals of row lastRow - 1
 };
 
 // The mesh built at start-up; zero until meshBuild runs.

@@ -6,8 +6,7 @@ namespace {
 
 // One vertex of a strip, in the order lighting and texturing expect: texture
 // coordinate, normal (widened to double), position.
-void stripVertex(float s, float t, Vec3f normal, Vec3f position)
-{
+void stripVertex(float s, float t, Vec3f normal, Vec3f position) {
     glTexCoord2f(s, t);
     glNormal3d(normal.x, normal.y, normal.z);
     glVertex3f(position.x, position.y, position.z);
@@ -15,8 +14,7 @@ void stripVertex(float s, float t, Vec3f normal, Vec3f position)
 
 }  // namespace
 
-void meshDraw(GridMesh mesh)
-{
+void meshDraw(GridMesh mesh) {
     glEnable(GL_LIGHTING);
     glEnable(GL_NORMALIZE);  // the normals are not unit length
     glEnable(GL_LIGHT0);
@@ -27,11 +25,11 @@ void meshDraw(GridMesh mesh)
     glBindTexture(GL_TEXTURE_2D, gTestTexture);
 
     // Strips run between rows i and i + 1 for i = 1..lastRow - 2, so rows up to
-    // lastRow - 1 are read. A lastRow past the record's last row slot draws nothing;
-    // one of 2 or less has no strip anyway.
+    // lastRow - 1 are read: a lastRow past 151 would read beyond the record and draws
+    // nothing. One of 2 or less has no strip.
     const int32_t lastRow = mesh.lastRow;
-    if (lastRow >= 3 && lastRow <= kMeshRowSlots - 1) {
-        for (int32_t i = 1; i <= lastRow - 2; ++i) {
+    if (lastRow <= kMeshRowSlots) {
+        for (int32_t i = 1; i + 2 <= lastRow; ++i) {
             const float s0 = static_cast<float>(i) / static_cast<float>(lastRow);
             const float s1 = static_cast<float>(i + 1) / static_cast<float>(lastRow);
             glBegin(GL_QUAD_STRIP);

@@ -14,15 +14,13 @@ namespace {
 struct Avx512Arithmetic {
     static MESH_INLINE Doubles8 widen(Floats8 v) { return (Doubles8)_mm512_maskz_cvtps_pd(0xFF, (__m256)v); }
 
-    static MESH_INLINE Floats8 crossComponent(Doubles8 ay, Doubles8 az, Doubles8 by, Doubles8 bz)
-    {
+    static MESH_INLINE Floats8 crossComponent(Doubles8 ay, Doubles8 az, Doubles8 by, Doubles8 bz) {
         return (Floats8)_mm512_maskz_cvtpd_ps(0xFF, _mm512_fmsub_pd((__m512d)az, (__m512d)by, (__m512d)(ay * bz)));
     }
 };
 
 }  // namespace
 
-void meshInnerNormalsAvx512Kernel(const GridMesh& from, GridMesh& to, int32_t lastRow)
-{
+void meshInnerNormalsAvx512Kernel(const GridMesh& from, GridMesh& to, int32_t lastRow) {
     copyWithInnerNormals<Avx512Arithmetic>(from, to, lastRow);
 }

@@ -3,40 +3,40 @@
 
 #include <cstring>
 
-#define QUILL_MULTITEXTURE_ENTRY_POINTS(X)                                                      \
-    X(PFNGLACTIVETEXTUREARBPROC, ActiveTextureARB)                                              \
-    X(PFNGLCLIENTACTIVETEXTUREARBPROC, ClientActiveTextureARB)                                  \
-    X(PFNGLMULTITEXCOORD1DARBPROC, MultiTexCoord1dARB)                                          \
-    X(PFNGLMULTITEXCOORD1DVARBPROC, MultiTexCoord1dvARB)                                        \
-    X(PFNGLMULTITEXCOORD1FARBPROC, MultiTexCoord1fARB)                                          \
-    X(PFNGLMULTITEXCOORD1FVARBPROC, MultiTexCoord1fvARB)                                        \
-    X(PFNGLMULTITEXCOORD1IARBPROC, MultiTexCoord1iARB)                                          \
-    X(PFNGLMULTITEXCOORD1IVARBPROC, MultiTexCoord1ivARB)                                        \
-    X(PFNGLMULTITEXCOORD1SARBPROC, MultiTexCoord1sARB)                                          \
-    X(PFNGLMULTITEXCOORD1SVARBPROC, MultiTexCoord1svARB)                                        \
-    X(PFNGLMULTITEXCOORD2DARBPROC, MultiTexCoord2dARB)                                          \
-    X(PFNGLMULTITEXCOORD2DVARBPROC, MultiTexCoord2dvARB)                                        \
-    X(PFNGLMULTITEXCOORD2FARBPROC, MultiTexCoord2fARB)                                          \
-    X(PFNGLMULTITEXCOORD2FVARBPROC, MultiTexCoord2fvARB)                                        \
-    X(PFNGLMULTITEXCOORD2IARBPROC, MultiTexCoord2iARB)                                          \
-    X(PFNGLMULTITEXCOORD2IVARBPROC, MultiTexCoord2ivARB)                                        \
-    X(PFNGLMULTITEXCOORD2SARBPROC, MultiTexCoord2sARB)                                          \
-    X(PFNGLMULTITEXCOORD2SVARBPROC, MultiTexCoord2svARB)                                        \
-    X(PFNGLMULTITEXCOORD3DARBPROC, MultiTexCoord3dARB)                                          \
-    X(PFNGLMULTITEXCOORD3DVARBPROC, MultiTexCoord3dvARB)                                        \
-    X(PFNGLMULTITEXCOORD3FARBPROC, MultiTexCoord3fARB)                                          \
-    X(PFNGLMULTITEXCOORD3FVARBPROC, MultiTexCoord3fvARB)                                        \
-    X(PFNGLMULTITEXCOORD3IARBPROC, MultiTexCoord3iARB)                                          \
-    X(PFNGLMULTITEXCOORD3IVARBPROC, MultiTexCoord3ivARB)                                        \
-    X(PFNGLMULTITEXCOORD3SARBPROC, MultiTexCoord3sARB)                                          \
-    X(PFNGLMULTITEXCOORD3SVARBPROC, MultiTexCoord3svARB)                                        \
-    X(PFNGLMULTITEXCOORD4DARBPROC, MultiTexCoord4dARB)                                          \
-    X(PFNGLMULTITEXCOORD4DVARBPROC, MultiTexCoord4dvARB)                                        \
-    X(PFNGLMULTITEXCOORD4FARBPROC, MultiTexCoord4fARB)                                          \
-    X(PFNGLMULTITEXCOORD4FVARBPROC, MultiTexCoord4fvARB)                                        \
-    X(PFNGLMULTITEXCOORD4IARBPROC, MultiTexCoord4iARB)                                          \
-    X(PFNGLMULTITEXCOORD4IVARBPROC, MultiTexCoord4ivARB)                                        \
-    X(PFNGLMULTITEXCOORD4SARBPROC, MultiTexCoord4sARB)                                          \
+#define QUILL_MULTITEXTURE_ENTRY_POINTS(X)                     \
+    X(PFNGLACTIVETEXTUREARBPROC, ActiveTextureARB)             \
+    X(PFNGLCLIENTACTIVETEXTUREARBPROC, ClientActiveTextureARB) \
+    X(PFNGLMULTITEXCOORD1DARBPROC, MultiTexCoord1dARB)         \
+    X(PFNGLMULTITEXCOORD1DVARBPROC, MultiTexCoord1dvARB)       \
+    X(PFNGLMULTITEXCOORD1FARBPROC, MultiTexCoord1fARB)         \
+    X(PFNGLMULTITEXCOORD1FVARBPROC, MultiTexCoord1fvARB)       \
+    X(PFNGLMULTITEXCOORD1IARBPROC, MultiTexCoord1iARB)         \
+    X(PFNGLMULTITEXCOORD1IVARBPROC, MultiTexCoord1ivARB)       \
+    X(PFNGLMULTITEXCOORD1SARBPROC, MultiTexCoord1sARB)         \
+    X(PFNGLMULTITEXCOORD1SVARBPROC, MultiTexCoord1svARB)       \
+    X(PFNGLMULTITEXCOORD2DARBPROC, MultiTexCoord2dARB)         \
+    X(PFNGLMULTITEXCOORD2DVARBPROC, MultiTexCoord2dvARB)       \
+    X(PFNGLMULTITEXCOORD2FARBPROC, MultiTexCoord2fARB)         \
+    X(PFNGLMULTITEXCOORD2FVARBPROC, MultiTexCoord2fvARB)       \
+    X(PFNGLMULTITEXCOORD2IARBPROC, MultiTexCoord2iARB)         \
+    X(PFNGLMULTITEXCOORD2IVARBPROC, MultiTexCoord2ivARB)       \
+    X(PFNGLMULTITEXCOORD2SARBPROC, MultiTexCoord2sARB)         \
+    X(PFNGLMULTITEXCOORD2SVARBPROC, MultiTexCoord2svARB)       \
+    X(PFNGLMULTITEXCOORD3DARBPROC, MultiTexCoord3dARB)         \
+    X(PFNGLMULTITEXCOORD3DVARBPROC, MultiTexCoord3dvARB)       \
+    X(PFNGLMULTITEXCOORD3FARBPROC, MultiTexCoord3fARB)         \
+    X(PFNGLMULTITEXCOORD3FVARBPROC, MultiTexCoord3fvARB)       \
+    X(PFNGLMULTITEXCOORD3IARBPROC, MultiTexCoord3iARB)         \
+    X(PFNGLMULTITEXCOORD3IVARBPROC, MultiTexCoord3ivARB)       \
+    X(PFNGLMULTITEXCOORD3SARBPROC, MultiTexCoord3sARB)         \
+    X(PFNGLMULTITEXCOORD3SVARBPROC, MultiTexCoord3svARB)       \
+    X(PFNGLMULTITEXCOORD4DARBPROC, MultiTexCoord4dARB)         \
+    X(PFNGLMULTITEXCOORD4DVARBPROC, MultiTexCoord4dvARB)       \
+    X(PFNGLMULTITEXCOORD4FARBPROC, MultiTexCoord4fARB)         \
+    X(PFNGLMULTITEXCOORD4FVARBPROC, MultiTexCoord4fvARB)       \
+    X(PFNGLMULTITEXCOORD4IARBPROC, MultiTexCoord4iARB)         \
+    X(PFNGLMULTITEXCOORD4IVARBPROC, MultiTexCoord4ivARB)       \
+    X(PFNGLMULTITEXCOORD4SARBPROC, MultiTexCoord4sARB)         \
     X(PFNGLMULTITEXCOORD4SVARBPROC, MultiTexCoord4svARB)
 
 #define QUILL_DEFINE_POINTER(type, name) type g##name = nullptr;
@@ -84,7 +84,6 @@ BYTE gfxExtensionListed(const char* extensions, const char* name) {
 }
 
 BYTE gfxHasExtension(const char* name) {
-    if (name == nullptr || name[0] == '\0' || std::strchr(name, ' ') != nullptr) return 0;
     return gfxExtensionListed(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)), name);
 }
 

@@ -58,6 +58,7 @@ void gfxInitState();
 int gfxShutdown();
 
 // Whole-word test of the current context's extension string; false without a context.
+// A null or empty name, or one with a blank, is never listed.
 BYTE gfxHasExtension(const char* name);
 // The same test on a given extension string, which may be null.
 BYTE gfxExtensionListed(const char* extensions, const char* name);

@@ -1,8 +1,7 @@
 // A single quad with the whole test texture on it.
 #include "render/gfx.h"
 
-void gfxDrawTexturedQuad(Vec3f p0, Vec3f p1, Vec3f p2, Vec3f p3)
-{
+void gfxDrawTexturedQuad(Vec3f p0, Vec3f p1, Vec3f p2, Vec3f p3) {
     // The face normal d1 x d2 of the first three corners, not normalised; vecCross takes
     // its operands in the reverse order.
     const Vec3f d1 = vecSub(p0, p1);

@@ -14,9 +14,7 @@ struct TexelImage {
     std::uint32_t texel[kSize * kSize];
 };
 
-constexpr void fillRect(TexelImage& image, int row0, int row1, int col0, int col1,
-                        std::uint32_t colour)
-{
+constexpr void fillRect(TexelImage& image, int row0, int row1, int col0, int col1, std::uint32_t colour) {
     for (int r = row0; r <= row1; ++r) {
         for (int c = col0; c <= col1; ++c) {
             image.texel[r * kSize + c] = colour;
@@ -37,10 +35,8 @@ struct CaptionLine {
 
 // Rows 231-250 hold the large, anti-aliased line; rows 214-227 the small, hard-edged one.
 // With row 255 at the top the large line stands above the small one.
-constexpr CaptionLine kLargeLine = {"Quillmere filter test card", 231, 250, 40, 245,
-                                    1.38, 2.0, true};
-constexpr CaptionLine kSmallLine = {"linear filtering of soft and hard edges", 214, 227, 43, 246,
-                                    1.0, 1.0, false};
+constexpr CaptionLine kLargeLine = {"Quillmere filter test card", 231, 250, 40, 245, 1.38, 2.0, true};
+constexpr CaptionLine kSmallLine = {"linear filtering of soft and hard edges", 214, 227, 43, 246, 1.0, 1.0, false};
 
 // Neighbouring glyphs' centre lines lie this many glyph units apart before the line is
 // fitted to its columns: one clear texel between two stems in the small line.
@@ -49,12 +45,10 @@ constexpr double kLetterGap = 2;
 constexpr double halfStroke(const CaptionLine& line) { return line.stroke / (2 * line.scale); }
 
 // Texel y of the baseline: the ink, descender to ascender, centred in the line's rows.
-constexpr double baselineOf(const CaptionLine& line)
-{
+constexpr double baselineOf(const CaptionLine& line) {
     double h = halfStroke(line);
     double inkHeight = (caption::kAscender + caption::kDescender + 2 * h) * line.scale;
-    return line.rowFirst + (line.rowLast + 1 - line.rowFirst - inkHeight) / 2 +
-           (caption::kDescender + h) * line.scale;
+    return line.rowFirst + (line.rowLast + 1 - line.rowFirst - inkHeight) / 2 + (caption::kDescender + h) * line.scale;
 }
 
 // Each texel row is cut by this many horizontal scan lines; along a scan line the ink is
@@ -65,8 +59,7 @@ constexpr double minOf(double a, double b) { return a < b ? a : b; }
 constexpr double maxOf(double a, double b) { return a < b ? b : a; }
 
 // |v| to the given whole power (2 to 4).
-constexpr double magnitude(double v, int power)
-{
+constexpr double magnitude(double v, int power) {
     double a = v < 0 ? -v : v;
     double p = a;
     for (int i = 1; i < power; ++i) {
@@ -76,8 +69,7 @@ constexpr double magnitude(double v, int power)
 }
 
 // The power-th root of v >= 0, by Newton's method from above.
-constexpr double rootOf(double v, int power)
-{
+constexpr double rootOf(double v, int power) {
     if (v <= 0) {
         return 0;
     }
@@ -100,8 +92,7 @@ struct Span {
 };
 
 // Narrows [lo, hi] to the x where slope * x + k lies within [m0, m1].
-constexpr void narrow(double& lo, double& hi, double slope, double k, double m0, double m1)
-{
+constexpr void narrow(double& lo, double& hi, double slope, double k, double m0, double m1) {
     if (slope == 0) {
         if (k < m0 || k > m1) {
             lo = 1;
@@ -117,73 +108,71 @@ constexpr void narrow(double& lo, double& hi, double slope, double k, double m0,
 
 // Where the horizontal line at height y crosses the ink of one shape (glyph units): up to
 // two spans, written to out; returns how many.
-constexpr int shapeSpans(const caption::Shape& s, double h, double y, Span* out)
-{
+constexpr int shapeSpans(const caption::Shape& s, double h, double y, Span* out) {
     if (y < s.keepY0 || y > s.keepY1) {
         return 0;
     }
     int count = 0;
     switch (s.kind) {
-    case caption::ShapeKind::Stroke: {
-        // A round-ended stroke is convex: the union of its two end discs and its body.
-        double lo = 1e9;
-        double hi = -1e9;
-        for (int end = 0; end < 2; ++end) {
-            double ex = end == 0 ? s.ax : s.bx;
-            double dy = y - (end == 0 ? s.ay : s.by);
-            if (dy * dy <= h * h) {
-                double w = rootOf(h * h - dy * dy, 2);
-                lo = minOf(lo, ex - w);
-                hi = maxOf(hi, ex + w);
+        case caption::ShapeKind::Stroke: {
+            // A round-ended stroke is convex: the union of its two end discs and its body.
+            double lo = 1e9;
+            double hi = -1e9;
+            for (int end = 0; end < 2; ++end) {
+                double ex = end == 0 ? s.ax : s.bx;
+                double dy = y - (end == 0 ? s.ay : s.by);
+                if (dy * dy <= h * h) {
+                    double w = rootOf(h * h - dy * dy, 2);
+                    lo = minOf(lo, ex - w);
+                    hi = maxOf(hi, ex + w);
+                }
             }
-        }
-        double dx = s.bx - s.ax;
-        double dy = s.by - s.ay;
-        double len = rootOf(dx * dx + dy * dy, 2);
-        if (len > 0) {
-            double bodyLo = -1e9;
-            double bodyHi = 1e9;
-            // Distance from the centre line at most h; projection within the segment.
-            narrow(bodyLo, bodyHi, -dy, dx * (y - s.ay) + dy * s.ax, -h * len, h * len);
-            narrow(bodyLo, bodyHi, dx, dy * (y - s.ay) - dx * s.ax, 0, len * len);
-            if (bodyLo <= bodyHi) {
-                lo = minOf(lo, bodyLo);
-                hi = maxOf(hi, bodyHi);
+            double dx = s.bx - s.ax;
+            double dy = s.by - s.ay;
+            double len = rootOf(dx * dx + dy * dy, 2);
+            if (len > 0) {
+                double bodyLo = -1e9;
+                double bodyHi = 1e9;
+                // Distance from the centre line at most h; projection within the segment.
+                narrow(bodyLo, bodyHi, -dy, dx * (y - s.ay) + dy * s.ax, -h * len, h * len);
+                narrow(bodyLo, bodyHi, dx, dy * (y - s.ay) - dx * s.ax, 0, len * len);
+                if (bodyLo <= bodyHi) {
+                    lo = minOf(lo, bodyLo);
+                    hi = maxOf(hi, bodyHi);
+                }
             }
-        }
-        if (lo <= hi) {
-            out[count++] = {lo, hi};
-        }
-        break;
-    }
-    case caption::ShapeKind::Dot: {
-        double r = dotRadius(h);
-        double dy = y - s.ay;
-        if (dy * dy <= r * r) {
-            double w = rootOf(r * r - dy * dy, 2);
-            out[count++] = {s.ax - w, s.ax + w};
-        }
-        break;
-    }
-    case caption::ShapeKind::Bowl: {
-        double dy = y - s.ay;
-        double outerY = s.by + h;
-        double innerY = s.by - h;
-        if (magnitude(dy / outerY, s.power) > 1) {
+            if (lo <= hi) {
+                out[count++] = {lo, hi};
+            }
             break;
         }
-        double wo = (s.bx + h) * rootOf(1 - magnitude(dy / outerY, s.power), s.power);
-        if (s.bx > h && innerY > 0 && magnitude(dy / innerY, s.power) < 1) {
-            double wi = (s.bx - h) * rootOf(1 - magnitude(dy / innerY, s.power), s.power);
-            out[count++] = {s.ax - wo, s.ax - wi};
-            out[count++] = {s.ax + wi, s.ax + wo};
-        } else {
-            out[count++] = {s.ax - wo, s.ax + wo};
+        case caption::ShapeKind::Dot: {
+            double r = dotRadius(h);
+            double dy = y - s.ay;
+            if (dy * dy <= r * r) {
+                double w = rootOf(r * r - dy * dy, 2);
+                out[count++] = {s.ax - w, s.ax + w};
+            }
+            break;
         }
-        break;
-    }
-    case caption::ShapeKind::None:
-        break;
+        case caption::ShapeKind::Bowl: {
+            double dy = y - s.ay;
+            double outerY = s.by + h;
+            double innerY = s.by - h;
+            if (magnitude(dy / outerY, s.power) > 1) {
+                break;
+            }
+            double wo = (s.bx + h) * rootOf(1 - magnitude(dy / outerY, s.power), s.power);
+            if (s.bx > h && innerY > 0 && magnitude(dy / innerY, s.power) < 1) {
+                double wi = (s.bx - h) * rootOf(1 - magnitude(dy / innerY, s.power), s.power);
+                out[count++] = {s.ax - wo, s.ax - wi};
+                out[count++] = {s.ax + wi, s.ax + wo};
+            } else {
+                out[count++] = {s.ax - wo, s.ax + wo};
+            }
+            break;
+        }
+        case caption::ShapeKind::None: break;
     }
     // The keep box cuts the spans.
     int kept = 0;
@@ -201,34 +190,29 @@ struct Box {
 };
 
 // The ink bounds of a glyph in glyph units.
-constexpr Box inkBounds(const caption::Glyph& g, double h)
-{
+constexpr Box inkBounds(const caption::Glyph& g, double h) {
     Box b = {kSize, -kSize, kSize, -kSize};
     for (const caption::Shape& s : g.shape) {
         Box e = {0, 0, 0, 0};
         switch (s.kind) {
-        case caption::ShapeKind::Stroke:
-            e = {minOf(s.ax, s.bx) - h, maxOf(s.ax, s.bx) + h, minOf(s.ay, s.by) - h,
-                 maxOf(s.ay, s.by) + h};
-            break;
-        case caption::ShapeKind::Dot:
-            e = {s.ax - dotRadius(h), s.ax + dotRadius(h), s.ay - dotRadius(h),
-                 s.ay + dotRadius(h)};
-            break;
-        case caption::ShapeKind::Bowl:
-            e = {s.ax - s.bx - h, s.ax + s.bx + h, s.ay - s.by - h, s.ay + s.by + h};
-            break;
-        case caption::ShapeKind::None:
-            continue;
+            case caption::ShapeKind::Stroke:
+                e = {minOf(s.ax, s.bx) - h, maxOf(s.ax, s.bx) + h, minOf(s.ay, s.by) - h, maxOf(s.ay, s.by) + h};
+                break;
+            case caption::ShapeKind::Dot:
+                e = {s.ax - dotRadius(h), s.ax + dotRadius(h), s.ay - dotRadius(h), s.ay + dotRadius(h)};
+                break;
+            case caption::ShapeKind::Bowl:
+                e = {s.ax - s.bx - h, s.ax + s.bx + h, s.ay - s.by - h, s.ay + s.by + h};
+                break;
+            case caption::ShapeKind::None: continue;
         }
-        b = {minOf(b.x0, maxOf(e.x0, s.keepX0)), maxOf(b.x1, minOf(e.x1, s.keepX1)),
-             minOf(b.y0, maxOf(e.y0, s.keepY0)), maxOf(b.y1, minOf(e.y1, s.keepY1))};
+        b = {minOf(b.x0, maxOf(e.x0, s.keepX0)), maxOf(b.x1, minOf(e.x1, s.keepX1)), minOf(b.y0, maxOf(e.y0, s.keepY0)),
+             maxOf(b.y1, minOf(e.y1, s.keepY1))};
     }
     return b;
 }
 
-constexpr int floorToInt(double v)
-{
+constexpr int floorToInt(double v) {
     int i = static_cast<int>(v);
     return i > v ? i - 1 : i;
 }
@@ -244,8 +228,7 @@ struct Placement {
     double originX[kMaxCaptionChars];
 };
 
-constexpr Placement placeGlyphs(const CaptionLine& line)
-{
+constexpr Placement placeGlyphs(const CaptionLine& line) {
     Placement p = {};
     double pen = 0;  // glyph units
     int spaces = 0;
@@ -270,8 +253,7 @@ constexpr Placement placeGlyphs(const CaptionLine& line)
     } else {
         // Whole texels: centre lines on texel centres, the spare columns shared out among
         // the word spaces.
-        int slack = line.columnLast - line.columnFirst -
-                    static_cast<int>(p.originX[p.count - 1] + last.width);
+        int slack = line.columnLast - line.columnFirst - static_cast<int>(p.originX[p.count - 1] + last.width);
         if (slack < 0 || (slack > 0 && spaces == 0)) {
             captionDoesNotFit();
         }
@@ -288,8 +270,7 @@ constexpr Placement placeGlyphs(const CaptionLine& line)
     return p;
 }
 
-constexpr void drawCaptionLine(TexelImage& image, const CaptionLine& line)
-{
+constexpr void drawCaptionLine(TexelImage& image, const CaptionLine& line) {
     constexpr int kMaxRows = 20;
     double cover[kMaxRows][kSize] = {};
     const double h = halfStroke(line);
@@ -300,8 +281,7 @@ constexpr void drawCaptionLine(TexelImage& image, const CaptionLine& line)
         const caption::Glyph& g = *caption::glyphFor(line.text[i]);
         const Box b = inkBounds(g, h);
         const double ox = p.originX[i];
-        if (ox + b.x0 * s < 0 || ox + b.x1 * s > kSize ||
-            baseline + b.y0 * s < line.rowFirst ||
+        if (ox + b.x0 * s < 0 || ox + b.x1 * s > kSize || baseline + b.y0 * s < line.rowFirst ||
             baseline + b.y1 * s > line.rowLast + 1) {
             captionDoesNotFit();
         }
@@ -352,8 +332,7 @@ constexpr void drawCaptionLine(TexelImage& image, const CaptionLine& line)
     for (int r = line.rowFirst; r <= line.rowLast; ++r) {
         for (int c = 0; c < kSize; ++c) {
             double v = minOf(cover[r - line.rowFirst][c], 1.0);
-            std::uint32_t grey = line.smooth ? static_cast<std::uint32_t>(v * 255 + 0.5)
-                                             : (v >= 0.5 ? 255u : 0u);
+            std::uint32_t grey = line.smooth ? static_cast<std::uint32_t>(v * 255 + 0.5) : (v >= 0.5 ? 255u : 0u);
             image.texel[r * kSize + c] = gfxGreyTexel(grey);
         }
     }
@@ -367,8 +346,7 @@ constexpr int kCentreLine = 125;
 constexpr int kThinWhiteRows[] = {175, 189, 203};
 constexpr int kShortLineRows[] = {205, 207, 209};
 
-consteval TexelImage buildTestImage()
-{
+consteval TexelImage buildTestImage() {
     TexelImage image = {};  // black, alpha 0
 
     // Rows 0-63: checkerboard of 16 x 4 cells, yellow where the cell sum is even; the
@@ -423,23 +401,19 @@ consteval TexelImage buildTestImage()
 
 constexpr TexelImage kImage = buildTestImage();
 
-} // namespace
+}  // namespace
 
 // The definition spells out all 65,536 texels of kImage in nested groups of four, so that
 // the array is plain constant data in the executable.
-#define QM_T4(n) kImage.texel[(n)], kImage.texel[(n) + 1], kImage.texel[(n) + 2], \
-                 kImage.texel[(n) + 3]
+#define QM_T4(n) kImage.texel[(n)], kImage.texel[(n) + 1], kImage.texel[(n) + 2], kImage.texel[(n) + 3]
 #define QM_T16(n) QM_T4(n), QM_T4((n) + 4), QM_T4((n) + 8), QM_T4((n) + 12)
 #define QM_T64(n) QM_T16(n), QM_T16((n) + 16), QM_T16((n) + 32), QM_T16((n) + 48)
 #define QM_T256(n) QM_T64(n), QM_T64((n) + 64), QM_T64((n) + 128), QM_T64((n) + 192)
 #define QM_T1024(n) QM_T256(n), QM_T256((n) + 256), QM_T256((n) + 512), QM_T256((n) + 768)
-#define QM_T4096(n) QM_T1024(n), QM_T1024((n) + 1024), QM_T1024((n) + 2048), \
-                    QM_T1024((n) + 3072)
-#define QM_T16384(n) QM_T4096(n), QM_T4096((n) + 4096), QM_T4096((n) + 8192), \
-                     QM_T4096((n) + 12288)
+#define QM_T4096(n) QM_T1024(n), QM_T1024((n) + 1024), QM_T1024((n) + 2048), QM_T1024((n) + 3072)
+#define QM_T16384(n) QM_T4096(n), QM_T4096((n) + 4096), QM_T4096((n) + 8192), QM_T4096((n) + 12288)
 
-constinit const std::uint32_t gTestImage[65536] = {
-    QM_T16384(0), QM_T16384(16384), QM_T16384(32768), QM_T16384(49152)};
+constinit const std::uint32_t gTestImage[65536] = {QM_T16384(0), QM_T16384(16384), QM_T16384(32768), QM_T16384(49152)};
 
 #undef QM_T4
 #undef QM_T16

@@ -3,13 +3,12 @@
 # bounded time, starting from its seeds in fuzz/corpus/<target>; what it learns goes to
 # build/fuzz/work/<target>, a crashing input to build/fuzz/<target>-crash-*.
 #   scripts/fuzz.sh [SECONDS_PER_TARGET]     (default 60)
-# FUZZ_TARGETS picks targets (default: extensions mesh mesh_draw), FUZZ_BUILD the build
+# FUZZ_TARGETS picks targets (default: extensions mesh), FUZZ_BUILD the build
 # folder (default build/fuzz).
-# mesh_draw_fuzz draws in the program's window: it uses $DISPLAY, or its own Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-targets=${FUZZ_TARGETS:-extensions mesh mesh_draw}
+targets=${FUZZ_TARGETS:-extensions mesh}
 build=${FUZZ_BUILD:-build/fuzz}
 
 scripts/install-deps.sh
@@ -23,9 +22,6 @@ for t in $targets; do
     mkdir -p "$work"
     run=("$build/fuzz/${t}_fuzz" -max_total_time="$seconds" -print_final_stats=1
          -artifact_prefix="$build/$t-" "$work" "fuzz/corpus/$t")
-    if [ "$t" = mesh_draw ] && [ -z "${DISPLAY:-}" ]; then
-        run=(xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "${run[@]}")
-    fi
     log=$build/$t.log
     if timeout $((seconds + 120)) "${run[@]}" >"$log" 2>&1; then
         stats=$(grep -E "^stat::(number_of_executed_units|average_exec_per_sec|new_units_added)" "$log" |

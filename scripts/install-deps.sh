@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libbenchmark-dev
     g++-mingw-w64-x86-64 wine wine64
     xvfb xauth x11-utils xdotool imagemagick
-    valgrind clang
+    valgrind clang clang-format
     libclang-rt-dev libxdamage-dev openbox
     libstb-dev desktop-file-utils appstream lintian debootstrap zip unzip fakeroot dpkg-dev file
     libwayland-dev sway grim weston wayland-utils jq

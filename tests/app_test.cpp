@@ -46,13 +46,6 @@ TEST_F(AppFixture, SizeSetsViewportAndStoredSizeFromBothHalvesOfLParamButNotTheP
     }
 }
 
-TEST_F(AppFixture, FocusMessagesKeepTheFlag) {
-    SendMessageA(window, WM_KILLFOCUS, 0, 0);
-    EXPECT_EQ(gHasFocus, 0);
-    SendMessageA(window, WM_SETFOCUS, 0, 0);
-    EXPECT_EQ(gHasFocus, 1);
-}
-
 TEST_F(AppFixture, PaintKeepsComingAndDrawsWithoutFocus) {
     FrameCounter frames;
     ASSERT_TRUE(frames.ready());
@@ -70,19 +63,21 @@ TEST_F(AppFixture, PaintKeepsComingAndDrawsWithoutFocus) {
     EXPECT_EQ(gHasFocus, 0);
 }
 
-TEST_F(AppFixture, LeftPressIsSwallowed) {
-    EXPECT_EQ(SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10)), 0);
-    EXPECT_TRUE(IsWindow(window));
-    EXPECT_FALSE(testDispatchPending());
-}
-
-TEST_F(AppFixture, CloseRequestsQuitAndLeavesTheWindow) {
-    EXPECT_EQ(SendMessageA(window, WM_CLOSE, 0, 0), 0);
-    EXPECT_TRUE(IsWindow(window));
-    EXPECT_TRUE(testDispatchPending());
-}
-
-TEST_F(AppFixture, DestructionRequestsQuit) {
+// The focus messages keep the flag; a left press is swallowed; a close only asks the loop
+// to end, and so does the destruction.
+TEST_F(AppFixture, MessagesKeepTheFocusFlagAndCloseAndDestructionRequestQuit) {
+    const struct {
+        UINT message;
+        BYTE focus;
+        bool quit;
+    } cases[] = {{WM_KILLFOCUS, 0, false}, {WM_SETFOCUS, 1, false}, {WM_LBUTTONDOWN, 1, false}, {WM_CLOSE, 1, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        EXPECT_EQ(SendMessageA(window, c.message, 0, MAKELPARAM(10, 10)), 0);
+        EXPECT_EQ(gHasFocus, c.focus);
+        EXPECT_TRUE(IsWindow(window));
+        EXPECT_EQ(testDispatchPending(), c.quit);
+    }
     ASSERT_TRUE(DestroyWindow(window));
     window = nullptr;
     EXPECT_TRUE(testDispatchPending());

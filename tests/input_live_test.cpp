@@ -82,9 +82,17 @@ TEST_F(InputLiveTest, KeysShowUpUnderTheirKeyCodesWhileDown) {
         const char* key;
         int code;
     } cases[] = {
-        {"a", DIK_A}, {"Escape", DIK_ESCAPE}, {"Up", DIK_UP}, {"space", DIK_SPACE}, {"KP_Enter", DIK_NUMPADENTER},
-        {"KP_Divide", DIK_DIVIDE}, {"Delete", DIK_DELETE}, {"F12", DIK_F12}, {"Shift_L", DIK_LSHIFT},
-        {"KP_Home", DIK_NUMPAD7}, {"bracketright", DIK_RBRACKET},
+        {"a", DIK_A},
+        {"Escape", DIK_ESCAPE},
+        {"Up", DIK_UP},
+        {"space", DIK_SPACE},
+        {"KP_Enter", DIK_NUMPADENTER},
+        {"KP_Divide", DIK_DIVIDE},
+        {"Delete", DIK_DELETE},
+        {"F12", DIK_F12},
+        {"Shift_L", DIK_LSHIFT},
+        {"KP_Home", DIK_NUMPAD7},
+        {"bracketright", DIK_RBRACKET},
         // Right Control by its keycode in the server's (evdev) keymap: by name, xdotool
         // would hold Control_L with it.
         {"105", DIK_RCONTROL},
@@ -105,8 +113,11 @@ TEST_F(InputLiveTest, MouseMotionAndWheelAreRelativeToThePreviousRead) {
     const struct {
         const char* input;
         LONG x, y, z;  // the wheel: +120 a notch away from the user
-    } cases[] = {{"mousemove 410 295", 10, -5, 0}, {"mousemove 380 330", -30, 35, 0}, {"mousemove 380 331", 0, 1, 0},
-                 {"click 4", 0, 0, 120}, {"click 5", 0, 0, -120}};
+    } cases[] = {{"mousemove 410 295", 10, -5, 0},
+                 {"mousemove 380 330", -30, 35, 0},
+                 {"mousemove 380 331", 0, 1, 0},
+                 {"click 4", 0, 0, 120},
+                 {"click 5", 0, 0, -120}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input);
         ASSERT_TRUE(xdotool(c.input));

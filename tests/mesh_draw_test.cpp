@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <map>
 #include <set>
 #include <vector>
@@ -13,38 +12,25 @@
 
 namespace {
 
-struct Corner {
-    float x, y, z, r, g, b, a, s, t, p, q;  // window position, lit colour, texture
-};
-using FeedbackPolygon = std::vector<Corner>;
+using Corner = FeedbackCorner;
 
 // Draws in feedback mode looking along +y, from the -y side: object x and z run along
-// window x and y, each from -1..1 to 0..400.
-template <class Draw>
-std::vector<FeedbackPolygon> capture(Draw draw)
-{
+// window x and y, each from -1..1 to 0..400. Every polygon winds counter-clockwise as
+// seen from there.
+std::vector<FeedbackPolygon> capture(const std::function<void()>& draw) {
     glViewport(0, 0, 400, 400);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);  // (x, y, z) -> (x, z, -y)
-    std::vector<GLfloat> buffer(1 << 19);
-    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR_TEXTURE, buffer.data());
-    glRenderMode(GL_FEEDBACK);
-    draw();
-    const GLint used = glRenderMode(GL_RENDER);
-    std::vector<FeedbackPolygon> polygons;
-    for (GLint k = 0; k < used; k += 2 + 11 * static_cast<int>(buffer[k + 1])) {
-        EXPECT_EQ(buffer[k], static_cast<GLfloat>(GL_POLYGON_TOKEN));
-        FeedbackPolygon p(static_cast<size_t>(buffer[k + 1]));
-        std::memcpy(p.data(), &buffer[k + 2], p.size() * sizeof(Corner));
-        double area = 0;  // positive: counter-clockwise as seen from -y
+    const std::vector<FeedbackPolygon> polygons = testFeedback(draw);
+    for (const FeedbackPolygon& p : polygons) {
+        double area = 0;
         for (size_t c = 0; c < p.size(); ++c) {
             area += double(p[c].x) * p[(c + 1) % p.size()].y - double(p[(c + 1) % p.size()].x) * p[c].y;
         }
         EXPECT_GT(area, 0.0);
-        polygons.push_back(p);
     }
     return polygons;
 }
@@ -52,16 +38,15 @@ std::vector<FeedbackPolygon> capture(Draw draw)
 // Normals at angles to +y that vary from vertex to vertex, and not of unit length.
 double angle(int i, int j) { return ((3 * i + 7 * j) % 11) * 0.13; }
 
-// Rows 0..L over x from -1 to 1 (150 rows for an L outside the record), columns 0..50
-// over z, in the plane y = 0, with those normals.
-GridMesh gridWithRows(int32_t L)
-{
+// Rows 0..L over x from -1 to 1 (150 steps for an L that could not be drawn, and as many
+// rows as the record has), columns 0..50 over z, in the plane y = 0, with those normals.
+GridMesh gridWithRows(int32_t L) {
     GridMesh m{};
     m.lastRow = L;
-    const int32_t rows = (L >= 1 && L <= 150) ? L : 150;
-    for (int32_t i = 0; i <= rows; ++i) {
+    const int32_t steps = (L >= 1 && L <= 151) ? L : 150;
+    for (int32_t i = 0; i <= std::min(steps, 150); ++i) {
         for (int32_t j = 0; j <= 50; ++j) {
-            m.vertices[i][j] = {2.0f * i / rows - 1.0f, 0.0f, 2.0f * j / 50 - 1.0f};
+            m.vertices[i][j] = {2.0f * i / steps - 1.0f, 0.0f, 2.0f * j / 50 - 1.0f};
             m.normals[i][j] = {0.002f * float(std::sin(angle(i, j))), 0.002f * float(std::cos(angle(i, j))), 0};
         }
     }
@@ -70,8 +55,7 @@ GridMesh gridWithRows(int32_t L)
 
 // A light along +y alone: a vertex's colour is the cosine of its normal's angle to +y
 // once the normal is made unit length.
-void lightFromAbove()
-{
+void lightFromAbove() {
     const GLfloat none[] = {0, 0, 0, 1}, white[] = {1, 1, 1, 1}, up[] = {0, 1, 0, 0};
     glLightfv(GL_LIGHT0, GL_POSITION, up);
     glLightfv(GL_LIGHT0, GL_AMBIENT, none);
@@ -88,9 +72,9 @@ int columnOf(const Corner& c) { return static_cast<int>(std::lround(c.y / 8.0));
 
 }  // namespace
 
-TEST_F(AppFixture, MeshDrawMakesLitInnerStripsWithTheirTextureCoordinatesAndLeavesItsState)
-{
-    const int32_t cases[][2] = {{50, 48}, {3, 1}, {150, 148}, {2, 0}, {0, 0}, {-5, 0}, {151, 0}, {INT_MAX, 0}, {INT_MIN, 0}};
+TEST_F(AppFixture, MeshDrawMakesLitInnerStripsWithTheirTextureCoordinatesAndLeavesItsState) {
+    const int32_t cases[][2] = {{50, 48}, {3, 1},   {151, 149},   {2, 0},      {0, 0},
+                                {-5, 0},  {152, 0}, {INT_MAX, 0}, {INT_MIN, 0}};
     for (const auto& [L, strips] : cases) {
         SCOPED_TRACE(testing::Message() << "lastRow " << L);
         for (GLenum cap : {GL_LIGHTING, GL_LIGHT0, GL_NORMALIZE}) L % 2 ? glEnable(cap) : glDisable(cap);
@@ -135,8 +119,7 @@ TEST_F(AppFixture, MeshDrawMakesLitInnerStripsWithTheirTextureCoordinatesAndLeav
     }
 }
 
-TEST_F(AppFixture, TexturedQuadHasItsCornersTextureCornersAndFaceNormal)
-{
+TEST_F(AppFixture, TexturedQuadHasItsCornersTextureCornersAndFaceNormal) {
     // Counter-clockwise as seen from -y: the normal, twice the area of p0 p1 p2 long,
     // points to -y.
     const Vec3f p[4] = {{-0.5f, 0, -0.5f}, {0.5f, 0, -0.5f}, {0.5f, 0, 0.5f}, {-0.5f, 0, 0.5f}};
@@ -149,7 +132,8 @@ TEST_F(AppFixture, TexturedQuadHasItsCornersTextureCornersAndFaceNormal)
     for (const FeedbackPolygon& poly : capture([&] { gfxDrawTexturedQuad(p[0], p[1], p[2], p[3]); })) {
         for (const Corner& v : poly) {
             const int k = v.x < 200 ? (v.y < 200 ? 0 : 3) : (v.y < 200 ? 1 : 2);
-            EXPECT_TRUE(std::fabs(v.x - (p[k].x + 1) * 200) < 1e-3f && std::fabs(v.y - (p[k].z + 1) * 200) < 1e-3f) << k;
+            EXPECT_TRUE(std::fabs(v.x - (p[k].x + 1) * 200) < 1e-3f && std::fabs(v.y - (p[k].z + 1) * 200) < 1e-3f)
+                << k;
             EXPECT_TRUE(v.s == texture[k][0] && v.t == texture[k][1]) << k;
             seen |= 1 << k;
         }
@@ -166,8 +150,9 @@ TEST_F(AppFixture, TexturedQuadHasItsCornersTextureCornersAndFaceNormal)
     EXPECT_TRUE(env == GL_REPLACE && static_cast<GLuint>(bound) == gTestTexture);
 
     // Collinear first corners: a zero normal, and the quad is still drawn.
-    EXPECT_FALSE(capture([] { gfxDrawTexturedQuad({-0.5f, 0, -0.5f}, {0, 0, -0.5f}, {0.5f, 0, -0.5f}, {0, 0, 0.5f}); })
-                     .empty());
+    EXPECT_FALSE(capture([] {
+                     gfxDrawTexturedQuad({-0.5f, 0, -0.5f}, {0, 0, -0.5f}, {0.5f, 0, -0.5f}, {0, 0, 0.5f});
+                 }).empty());
     glGetFloatv(GL_CURRENT_NORMAL, normal);
     EXPECT_TRUE(normal[0] == 0 && normal[1] == 0 && normal[2] == 0);
 }

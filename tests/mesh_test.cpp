@@ -1,29 +1,27 @@
-// The grid mesh operations: named values, bit-for-bit agreement with the literal reading
-// in mesh_oracle.h, the answers to unsafe arguments, and the stack a chain of them uses.
+// The grid mesh operations: named values, bit-for-bit agreement with the reference in
+// mesh_reference.h, and the answers to arguments they cannot work on.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <random>
 
 #include "mesh/inner_normals.h"
-#include "tests/mesh_oracle.h"
+#include "tests/mesh_reference.h"
 
 namespace {
 
 // Names the first float whose bits differ.
-testing::AssertionResult sameBits(const GridMesh& got, const GridMesh& want)
-{
+testing::AssertionResult sameBits(const GridMesh& got, const GridMesh& want) {
     const auto* a = reinterpret_cast<const unsigned char*>(&got);
     const auto* b = reinterpret_cast<const unsigned char*>(&want);
     for (size_t k = 0; k < sizeof(GridMesh); k += 4) {
         if (std::memcmp(a + k, b + k, 4) != 0) {
             const size_t cell = k / sizeof(Vec3f), table = kMeshRowSlots * kMeshColumnSlots;
-            return testing::AssertionFailure() << (cell < table ? "vertex " : "normal ") << (cell % table) / 51
-                                               << ", " << cell % 51 << ", component " << k % 12 / 4;
+            return testing::AssertionFailure() << (cell < table ? "vertex " : "normal ") << (cell % table) / 51 << ", "
+                                               << cell % 51 << ", component " << k % 12 / 4;
         }
     }
     return testing::AssertionSuccess();
@@ -32,8 +30,7 @@ testing::AssertionResult sameBits(const GridMesh& got, const GridMesh& want)
 // Every cell random over 25 binades, with a sprinkling of signed zeros; or, with
 // fewValues, one of five values, so that edges, products and sums often come out as
 // zeros of either sign.
-GridMesh randomMesh(uint32_t seed, int32_t lastRow, int32_t firstRowOpen, int32_t lastRowOpen, bool fewValues = false)
-{
+GridMesh randomMesh(uint32_t seed, int32_t lastRow, int32_t firstRowOpen, int32_t lastRowOpen, bool fewValues = false) {
     std::mt19937 rng(seed);
     auto value = [&rng, fewValues]() {
         const uint32_t r = rng();
@@ -65,34 +62,41 @@ GridMesh tiltedGrid()  // y = 0.5 x
 
 }  // namespace
 
-TEST(MeshMakeFlatGrid, SpansTheSquareAndMatchesTheLiteralReading)
-{
-    const struct { int32_t n, i, j; float x, z; } cells[] = {
-        {50, 0, 0, -1, -1}, {50, 0, 50, -1, 1}, {50, 50, 0, 1, -1}, {50, 50, 50, 1, 1}, {50, 25, 25, 0, 0},
-        {50, 1, 2, -0.96f, -0.92f}, {1, 1, 0, 1, -1}, {1, 0, 1, -1, 1}, {2, 1, 1, 0, 0}, {2, 2, 0, 1, -1}};
+TEST(MeshMakeFlatGrid, SpansTheSquareAndMatchesTheReference) {
+    const struct {
+        int32_t n, i, j;
+        float x, z;
+    } cells[] = {
+        {50, 0, 0, -1, -1},         {50, 0, 50, -1, 1}, {50, 50, 0, 1, -1}, {50, 50, 50, 1, 1}, {50, 25, 25, 0, 0},
+        {50, 1, 2, -0.96f, -0.92f}, {1, 1, 0, 1, -1},   {1, 0, 1, -1, 1},   {2, 1, 1, 0, 0},    {2, 2, 0, 1, -1}};
     for (const auto& c : cells) {
         const Vec3f v = meshMakeFlatGrid(c.n).vertices[c.i][c.j];
         EXPECT_TRUE(v.x == c.x && v.y == 0 && v.z == c.z) << c.n << ": " << c.i << ", " << c.j;
     }
-    for (int32_t n = 1; n <= 50; ++n) EXPECT_TRUE(sameBits(meshMakeFlatGrid(n), oracle::flatGrid(n))) << n;
+    for (int32_t n = -2; n <= 50; ++n) {
+        if (n != 0) {
+            EXPECT_TRUE(sameBits(meshMakeFlatGrid(n), reference::flatGrid(n))) << n;
+        }
+    }
 }
 
-TEST(MeshBuild, PutsTheFiftyStepGridIntoGMesh)
-{
+TEST(MeshBuild, PutsTheFiftyStepGridIntoGMesh) {
     static const GridMesh cleared{};
     EXPECT_EQ(std::memcmp(&gMesh, &cleared, sizeof cleared), 0) << "zero until built";
     EXPECT_EQ(meshBuild(), 0);
     EXPECT_TRUE(sameBits(gMesh, meshMakeFlatGrid(50)));
 }
 
-TEST(MeshDeform, LiftsTheFlatGridAtTheNamedCellsAndPassesTheRestThrough)
-{
+TEST(MeshDeform, LiftsTheFlatGridAtTheNamedCellsAndPassesTheRestThrough) {
     gWavePhase = 0.0f;
     GridMesh flat = meshMakeFlatGrid(50);
     flat.vertices[20][50].y = 7;  // column 50 and row 52 are not written
     flat.vertices[52][3].y = 8;
     const GridMesh d = meshDeform(flat);
-    const struct { int32_t i, j; double y; } cells[] = {{0, 0, 0.722}, {25, 0, 0.370}, {25, 25, 0.018}, {50, 0, 0.422}};
+    const struct {
+        int32_t i, j;
+        double y;
+    } cells[] = {{0, 0, 0.722}, {25, 0, 0.370}, {25, 25, 0.018}, {50, 0, 0.422}};
     for (const auto& c : cells) EXPECT_NEAR(d.vertices[c.i][c.j].y, c.y, 5e-4) << c.i << ", " << c.j;
     EXPECT_NE(d.vertices[51][10].y, 0.0f) << "row L + 1 is lifted too";
     EXPECT_EQ(d.vertices[20][50].y, 7.0f);
@@ -105,8 +109,7 @@ TEST(MeshDeform, LiftsTheFlatGridAtTheNamedCellsAndPassesTheRestThrough)
     }
 }
 
-TEST(MeshComputeNormals, FlatAndTiltedGridsPointAwayFromTheSurface)
-{
+TEST(MeshComputeNormals, FlatAndTiltedGridsPointAwayFromTheSurface) {
     GridMesh flat = meshMakeFlatGrid(50);
     for (auto& row : flat.normals) row[0] = row[50] = Vec3f{3, 4, 5};  // never computed
     const GridMesh n = meshComputeNormals(flat);
@@ -125,20 +128,23 @@ TEST(MeshComputeNormals, FlatAndTiltedGridsPointAwayFromTheSurface)
     }
 }
 
-TEST(MeshOperations, MatchTheLiteralReadingBitForBitAndLeaveTheArgument)
-{
+TEST(MeshOperations, MatchTheReferenceBitForBitAndLeaveTheArgument) {
     const GridMesh records[] = {
-        meshMakeFlatGrid(50), tiltedGrid(), oracle::deform(meshMakeFlatGrid(50)), meshMakeFlatGrid(1),
+        meshMakeFlatGrid(50), tiltedGrid(), reference::deform(meshMakeFlatGrid(50)), meshMakeFlatGrid(1),
         meshMakeFlatGrid(3), randomMesh(5, 1, 1, 1), randomMesh(6, 3, 0, 1), randomMesh(7, 50, 2, 0),
-        randomMesh(8, 149, 1, 1), randomMesh(9, 150, 1, 0), randomMesh(10, 50, 1, 1, true)};
+        randomMesh(8, 149, 1, 1), randomMesh(9, 150, 1, 0), randomMesh(10, 50, 1, 1, true), randomMesh(11, 25, 1, 1),
+        // Some rows of these have a u that misses a column's v by a unit in the last place.
+        randomMesh(14, 10, 1, 1), randomMesh(15, 110, 1, 1), randomMesh(12, -1, 1, 1), randomMesh(13, -2, 1, 1)};
     for (const GridMesh& m : records) {
         SCOPED_TRACE(testing::Message() << "lastRow " << m.lastRow << ", flags " << m.firstRowOpen << m.lastRowOpen);
         const GridMesh before = m;
-        EXPECT_TRUE(sameBits(meshComputeNormals(m), oracle::computeNormals(m)));
-        for (float phase : {0.0f, 0.7f, -2.5f, 0.0f}) {  // and back: the wave terms are kept
+        if (m.lastRow >= 1) {
+            EXPECT_TRUE(sameBits(meshComputeNormals(m), reference::computeNormals(m)));
+        }
+        for (float phase : {0.0f, 0.7f, -2.5f, 0.0f}) {  // and back: nothing is kept between calls
             gWavePhase = phase;
             if (m.lastRow <= 149) {
-                EXPECT_TRUE(sameBits(meshDeform(m), oracle::deform(m))) << "phase " << phase;
+                EXPECT_TRUE(sameBits(meshDeform(m), reference::deform(m))) << "phase " << phase;
             }
         }
         EXPECT_TRUE(sameBits(m, before));
@@ -149,8 +155,7 @@ TEST(MeshOperations, MatchTheLiteralReadingBitForBitAndLeaveTheArgument)
 // meshComputeNormals runs one build of the inner pass on this processor; the other must
 // give the same bits. Each writes over a record filled with a different pattern, so a
 // cell that either build leaves unwritten shows as well.
-TEST(MeshComputeNormals, PortableAndAvx512InnerPassesAgree)
-{
+TEST(MeshComputeNormals, PortableAndAvx512InnerPassesAgree) {
     const MeshInnerNormals avx512 = meshInnerNormalsAvx512();
     if (avx512 == nullptr) GTEST_SKIP() << "no AVX-512 build of the inner pass here";
     static GridMesh portable, wide;
@@ -169,10 +174,9 @@ TEST(MeshComputeNormals, PortableAndAvx512InnerPassesAgree)
     }
 }
 
-TEST(MeshOperations, UnsafeArgumentsGetTheirDocumentedAnswers)
-{
+TEST(MeshOperations, ArgumentsTheyCannotWorkOnGetTheirDocumentedAnswers) {
     static const GridMesh cleared{};
-    for (int32_t n : {0, -1, 51, INT_MIN, INT_MAX}) EXPECT_TRUE(sameBits(meshMakeFlatGrid(n), cleared)) << n;
+    for (int32_t n : {0, 51, INT_MAX}) EXPECT_TRUE(sameBits(meshMakeFlatGrid(n), cleared)) << n;
     for (int32_t L : {0, -3, 150, 151, INT_MIN, INT_MAX}) {
         const GridMesh m = randomMesh(12, L, 1, 1);
         EXPECT_TRUE(sameBits(meshDeform(m), m)) << "meshDeform, lastRow " << L;
@@ -180,40 +184,4 @@ TEST(MeshOperations, UnsafeArgumentsGetTheirDocumentedAnswers)
             EXPECT_TRUE(sameBits(meshComputeNormals(m), m)) << "meshComputeNormals, lastRow " << L;
         }
     }
-}
-
-namespace {
-
-constexpr size_t kStackProbe = 8u << 20;
-
-// Paints kStackProbe bytes of stack below the caller's frame or, called again from the
-// same frame, tells how deep the calls made in between wrote over the paint. The second
-// call reads its array unwritten on purpose: it holds what the first left there.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-__attribute__((noinline)) size_t stackProbe(bool measure)
-{
-    volatile unsigned char area[kStackProbe];
-    size_t k = 0;
-    for (; !measure && k < kStackProbe; ++k) area[k] = 0xA5;
-    for (; measure && k < kStackProbe && area[k] == 0xA5; ++k) {}  // area[0] lies deepest
-    return measure ? kStackProbe - k : 0;
-}
-#pragma GCC diagnostic pop
-
-__attribute__((noinline)) GridMesh chainOfOperations()
-{
-    return meshComputeNormals(meshDeform(meshComputeNormals(meshDeform(meshMakeFlatGrid(50)))));
-}
-
-}  // namespace
-
-TEST(MeshOperations, AChainOfThemStaysWellWithinTheStack)
-{
-    stackProbe(false);
-    const GridMesh r = chainOfOperations();
-    const size_t used = stackProbe(true);
-    std::printf("a chain of five operations used %zu KB of stack\n", used >> 10);
-    EXPECT_LT(used, 4u << 20) << "of the 32 MB the main thread has";
-    EXPECT_EQ(r.lastRow, 50);
 }

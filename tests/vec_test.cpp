@@ -5,15 +5,14 @@
 
 #include "mesh/vec.h"
 
-#define EXPECT_VEC(got, wx, wy, wz)                                       \
-    do {                                                                  \
-        const Vec3f g = (got);                                            \
-        EXPECT_TRUE(g.x == (wx) && g.y == (wy) && g.z == (wz))            \
+#define EXPECT_VEC(got, wx, wy, wz)                                        \
+    do {                                                                   \
+        const Vec3f g = (got);                                             \
+        EXPECT_TRUE(g.x == (wx) && g.y == (wy) && g.z == (wz))             \
             << #got << " = (" << g.x << ", " << g.y << ", " << g.z << ")"; \
     } while (0)
 
-TEST(VecHelpers, CrossIsBCrossASubAndDeltaAreReversed)
-{
+TEST(VecHelpers, CrossIsBCrossASubAndDeltaAreReversed) {
     EXPECT_VEC(vecCross({1, 0, 0}, {0, 1, 0}), 0, 0, -1);
     EXPECT_VEC(vecCross({0, 1, 0}, {1, 0, 0}), 0, 0, 1);
     EXPECT_VEC(vecCross({0, 0, 1}, {1, 0, 0}), 0, -1, 0);
@@ -28,10 +27,9 @@ TEST(VecHelpers, CrossIsBCrossASubAndDeltaAreReversed)
     EXPECT_VEC(vecSub({1, 0, 0}, {0x1p-30f, 0, 0}), 1, 0, 0);  // rounded to single
 }
 
-TEST(VecHelpers, WrapIndexSendsBeforeTheStartToMaxAndPastTheEndToZero)
-{
-    const int32_t cases[][3] = {{-1, 50, 50}, {51, 50, 0},      {0, 50, 0},       {50, 50, 50}, {25, 50, 25},
-                                {-7, 50, 50}, {60, 50, 0},      {INT_MIN, 50, 50}, {INT_MAX, 50, 0},
-                                {-1, -5, -5}, {0, -5, 0},       {3, -5, 0}};
+TEST(VecHelpers, WrapIndexSendsBeforeTheStartToMaxAndPastTheEndToZero) {
+    const int32_t cases[][3] = {{-1, 50, 50},     {51, 50, 0},  {0, 50, 0},  {50, 50, 50},
+                                {25, 50, 25},     {-7, 50, 50}, {60, 50, 0}, {INT_MIN, 50, 50},
+                                {INT_MAX, 50, 0}, {-1, -5, -5}, {0, -5, 0},  {3, -5, 0}};
     for (const auto& c : cases) EXPECT_EQ(wrapIndex(c[0], c[1]), c[2]) << c[0] << ", " << c[1];
 }

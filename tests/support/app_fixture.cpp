@@ -1,5 +1,7 @@
 #include "tests/support/app_fixture.h"
 
+#include <cstring>
+
 HWND testCreateAppWindow() {
     gInstance = GetModuleHandleA(nullptr);
     gWindow = appCreateWindow(gInstance, SW_SHOWNORMAL);
@@ -26,6 +28,21 @@ unsigned testReadPixel(int x, int y) {
     glReadBuffer(GL_BACK);
     glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
     return (unsigned)rgb[0] << 16 | (unsigned)rgb[1] << 8 | rgb[2];
+}
+
+std::vector<FeedbackPolygon> testFeedback(const std::function<void()>& draw) {
+    std::vector<GLfloat> buffer(1 << 19);
+    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR_TEXTURE, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    draw();
+    const GLint used = glRenderMode(GL_RENDER);
+    std::vector<FeedbackPolygon> polygons;
+    for (GLint k = 0; k < used; k += 2 + 11 * static_cast<int>(buffer[k + 1])) {
+        EXPECT_EQ(buffer[k], static_cast<GLfloat>(GL_POLYGON_TOKEN));
+        FeedbackPolygon& p = polygons.emplace_back(static_cast<size_t>(buffer[k + 1]));
+        std::memcpy(p.data(), &buffer[k + 2], p.size() * sizeof(FeedbackCorner));
+    }
+    return polygons;
 }
 
 void AppFixture::SetUp() {

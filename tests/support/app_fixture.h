@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "app/app.h"
 #include "render/gfx.h"
 
@@ -18,6 +21,17 @@ bool testDispatchPending();
 
 // Reads one pixel of the back buffer as 0xRRGGBB.
 unsigned testReadPixel(int x, int y);
+
+// One corner of a polygon as feedback mode reports it (GL_3D_COLOR_TEXTURE): window
+// position, colour, texture coordinate.
+struct FeedbackCorner {
+    float x, y, z, r, g, b, a, s, t, p, q;
+};
+using FeedbackPolygon = std::vector<FeedbackCorner>;
+
+// The polygons draw() makes, in order, captured in feedback mode with the current
+// matrices and viewport.
+std::vector<FeedbackPolygon> testFeedback(const std::function<void()>& draw);
 
 // The window with a current context, the test texture and the fixed state.
 class AppFixture : public ::testing::Test {

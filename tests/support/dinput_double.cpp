@@ -66,7 +66,8 @@ public:
     HRESULT SetProperty(REFGUID property, LPCDIPROPHEADER header) override {
         Call& c = log(which_, Op::SetProperty);
         c.pointer = &property;
-        if (header) std::memcpy(&c.property, header, header->dwSize < sizeof c.property ? header->dwSize : sizeof c.property);
+        if (header)
+            std::memcpy(&c.property, header, header->dwSize < sizeof c.property ? header->dwSize : sizeof c.property);
         return answerOf(which_, Op::SetProperty);
     }
     HRESULT Acquire() override {
@@ -182,12 +183,6 @@ void answer(Object object, Op op, HRESULT result) { gAnswers[(int)object][(int)o
 void onCreate(void (*hook)()) { gOnCreate = hook; }
 int callCount() { return gCallCount; }
 const Call& call(int index) { return gCalls[index]; }
-
-int countOf(Object object, Op op) {
-    int n = 0;
-    for (int i = 0; i < gCallCount && i < kMaxCalls; ++i) n += gCalls[i].object == object && gCalls[i].op == op;
-    return n;
-}
 
 const Counts& counts(Object object) { return gCounts[(int)object]; }
 

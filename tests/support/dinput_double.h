@@ -9,19 +9,29 @@
 namespace dinputDouble {
 
 enum class Object { DirectInput, Keyboard, Mouse };
-enum class Op { Create, SetDataFormat, SetCooperativeLevel, SetProperty, Acquire, GetDeviceState, Unacquire, AddRef, Release };
+enum class Op {
+    Create,
+    SetDataFormat,
+    SetCooperativeLevel,
+    SetProperty,
+    Acquire,
+    GetDeviceState,
+    Unacquire,
+    AddRef,
+    Release
+};
 
 struct Call {
     Object object;
     Op op;
-    GUID guid;              // Create: the device's GUID, or the interface asked of DirectInputCreateEx
-    GUID iid;               // Create of a device: the interface asked for
-    HINSTANCE instance;     // DirectInputCreateEx
-    HWND window;            // SetCooperativeLevel
-    DWORD value;            // version, cooperative flags or state size
-    const void* pointer;    // the data format, the property's identifier or the state buffer
-    DIPROPDWORD property;   // SetProperty: the block, as far as its dwSize covers it
-    bool outer;             // Create: an outer object was passed
+    GUID guid;             // Create: the device's GUID, or the interface asked of DirectInputCreateEx
+    GUID iid;              // Create of a device: the interface asked for
+    HINSTANCE instance;    // DirectInputCreateEx
+    HWND window;           // SetCooperativeLevel
+    DWORD value;           // version, cooperative flags or state size
+    const void* pointer;   // the data format, the property's identifier or the state buffer
+    DIPROPDWORD property;  // SetProperty: the block, as far as its dwSize covers it
+    bool outer;            // Create: an outer object was passed
 };
 
 struct Counts {
@@ -44,8 +54,6 @@ void onCreate(void (*hook)());
 
 int callCount();
 const Call& call(int index);
-// The number of logged calls of op on the object.
-int countOf(Object object, Op op);
 const Counts& counts(Object object);
 // The interface pointer the double hands out for the object.
 void* pointerOf(Object object);

@@ -31,7 +31,7 @@ struct FrameChecks {
     GLenum firstError = GL_NO_ERROR;
 
     FrameChecks() {
-        struct sigaction action{};
+        struct sigaction action {};
         action.sa_handler = wantHeapReport;
         action.sa_flags = SA_RESTART;
         sigemptyset(&action.sa_mask);
@@ -54,9 +54,8 @@ struct FrameChecks {
     }
 
     ~FrameChecks() {
-        std::fprintf(stderr,
-                     "frame-checks: frames=%ld unfocused_frames=%ld gl_errors=%ld first_error=0x%x\n",
-                     frames, unfocusedFrames, glErrors, firstError);
+        std::fprintf(stderr, "frame-checks: frames=%ld unfocused_frames=%ld gl_errors=%ld first_error=0x%x\n", frames,
+                     unfocusedFrames, glErrors, firstError);
     }
 };
 

@@ -1,15 +1,14 @@
-// The mesh operations read literally, one cell at a time. The production code must give
-// bit-identical records for every argument in range.
+// The reference mesh operations, one cell at a time as the arithmetic is described. The
+// module's operations must give bit-identical records for every argument they work on.
 #pragma once
 
 #include <cmath>
 
 #include "mesh/mesh.h"
 
-namespace oracle {
+namespace reference {
 
-inline GridMesh flatGrid(int32_t n)
-{
+inline GridMesh flatGrid(int32_t n) {
     GridMesh r{};
     for (int32_t i = 0; i <= n; ++i) {
         for (int32_t j = 0; j <= n; ++j) {
@@ -22,8 +21,7 @@ inline GridMesh flatGrid(int32_t n)
     return r;
 }
 
-inline GridMesh deform(const GridMesh& mesh)
-{
+inline GridMesh deform(const GridMesh& mesh) {
     const float pi = 3.1415927f, f[3] = {2.0f, 3.0f, 4.0f}, a[3] = {1.0f, 0.75f, 0.55f};
     const float T = gWavePhase;
     const float w[3] = {static_cast<float>((std::sin(T * 1.0f + 0.01) + 1) * 0.5),
@@ -37,8 +35,8 @@ inline GridMesh deform(const GridMesh& mesh)
             double s[3];
             for (int k = 0; k < 3; ++k) {
                 const float argV = f[k] * v + T, argU = f[k] * u + T;
-                s[k] = (a[k] * std::cos(static_cast<double>(argV)) + a[k] * std::cos(static_cast<double>(argU))) *
-                       0.2 * w[k];
+                s[k] = (a[k] * std::cos(static_cast<double>(argV)) + a[k] * std::cos(static_cast<double>(argU))) * 0.2 *
+                       w[k];
             }
             r.vertices[i][j].y = static_cast<float>(s[0] + s[1] + s[2]) + mesh.vertices[i][j].y;
         }
@@ -46,8 +44,7 @@ inline GridMesh deform(const GridMesh& mesh)
     return r;
 }
 
-inline GridMesh computeNormals(const GridMesh& mesh)
-{
+inline GridMesh computeNormals(const GridMesh& mesh) {
     GridMesh r = mesh;
     const int32_t L = r.lastRow;
     const auto& P = r.vertices;
@@ -72,4 +69,4 @@ inline GridMesh computeNormals(const GridMesh& mesh)
     return r;
 }
 
-}  // namespace oracle
+}  // namespace reference

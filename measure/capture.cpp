@@ -18,9 +18,7 @@ F entry(const char* name) {
 }
 
 // Seconds on a steady clock.
-double now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 }  // namespace
 
@@ -164,8 +162,8 @@ Image Scene::render(const Target& target, double dx, double dy, bool coverage, d
     if (target.resolve) {
         gl_.bindFramebuffer(GL_READ_FRAMEBUFFER, target.window ? 0 : target.draw);
         gl_.bindFramebuffer(GL_DRAW_FRAMEBUFFER, target.resolve);
-        gl_.blitFramebuffer(0, 0, target.width, target.height, 0, 0, target.width, target.height,
-                            GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        gl_.blitFramebuffer(0, 0, target.width, target.height, 0, 0, target.width, target.height, GL_COLOR_BUFFER_BIT,
+                            GL_NEAREST);
         readFrom = target.resolve;
     }
     if (seconds) {

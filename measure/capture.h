@@ -27,7 +27,7 @@ struct GlEntryPoints {
     PFNGLGENERATEMIPMAPPROC generateMipmap = nullptr;
     PFNGLGETINTERNALFORMATIVPROC getInternalformativ = nullptr;  // optional
     PFNGLGETMULTISAMPLEFVPROC getMultisamplefv = nullptr;        // optional
-    bool framebuffers = false;  // everything above but the optional ones
+    bool framebuffers = false;                                   // everything above but the optional ones
     bool anisotropic = false;
     float maxAnisotropy = 1.0f;
 };

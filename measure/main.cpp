@@ -125,8 +125,8 @@ std::string windowVerdict(const Results& r, const std::vector<bool>& interior) {
                " samples and the edges show " + std::to_string(n) + ")";
     bool sampleLike = (n & (n - 1)) == 0 || (int)std::lround(std::sqrt(n)) * (int)std::lround(std::sqrt(n)) == n;
     if (sampleLike && n <= 64)
-        return "supersampling or multisampling with " + std::to_string(n) + " samples (no msaa-" +
-               std::to_string(n) + " here to compare the interiors with)";
+        return "supersampling or multisampling with " + std::to_string(n) + " samples (no msaa-" + std::to_string(n) +
+               " here to compare the interiors with)";
     return "a filter (" + std::to_string(window->levels.size()) +
            " coverage levels on the edges, matching no sample count)";
 }
@@ -142,13 +142,16 @@ const Capture* findCapture(const Results& r, const std::string& name) {
 std::string summarise(const Results& r) {
     std::ostringstream s;
     s << "On " << r.renderer << ", ";
-    if (r.windowAvailable) s << "quillmere's window gets " << r.verdict << ". ";
-    else s << "the window was not measured (" << r.windowReason << "). ";
+    if (r.windowAvailable)
+        s << "quillmere's window gets " << r.verdict << ". ";
+    else
+        s << "the window was not measured (" << r.windowReason << "). ";
     std::vector<std::string> counts;
     for (const Capture& c : r.captures)
         if (c.kind == "msaa" && c.granted > 0) counts.push_back(std::to_string(c.granted));
     if (r.framebuffers) {
-        if (counts.empty()) s << "The driver offers no multisampling. ";
+        if (counts.empty())
+            s << "The driver offers no multisampling. ";
         else {
             s << "The driver grants MSAA with ";
             for (std::size_t i = 0; i < counts.size(); ++i) s << (i ? ", " : "") << counts[i];
@@ -198,8 +201,9 @@ std::string summarise(const Results& r) {
 
 int main(int argc, char** argv) {
     Options o;
-    CLI::App app{"quillmere-measure: what the driver's anti-aliasing and texture filtering deliver for quillmere's "
-                 "frame, scored against a supersampled reference."};
+    CLI::App app{
+        "quillmere-measure: what the driver's anti-aliasing and texture filtering deliver for quillmere's "
+        "frame, scored against a supersampled reference."};
     app.set_version_flag("--version", std::string("quillmere-measure ") + QUILLMERE_VERSION);
     app.add_option("--size", o.size, "Frame size WxH (default: quillmere's client size)");
     app.add_option("--out", o.out, "Output folder for the report")->capture_default_str();
@@ -341,8 +345,9 @@ int main(int argc, char** argv) {
         }
     } else {
         single = windowTarget(gl, width, height);
-        r.notes.push_back("No framebuffer objects: the report holds window and supersampling only, rendered in "
-                          "the window's back buffer.");
+        r.notes.push_back(
+            "No framebuffer objects: the report holds window and supersampling only, rendered in "
+            "the window's back buffer.");
         r.whole = false;
     }
 

@@ -70,7 +70,9 @@ std::uint8_t linearToSrgb(double linear) {
 }
 
 Accumulator::Accumulator(int width, int height)
-    : width_(width), height_(height), stored_((std::size_t)width * height * 3, 0),
+    : width_(width),
+      height_(height),
+      stored_((std::size_t)width * height * 3, 0),
       linear_((std::size_t)width * height * 3, 0.0f) {}
 
 void Accumulator::add(const Image& image) {

@@ -60,8 +60,11 @@ nlohmann::ordered_json toJson(const Results& r) {
     j["summary"] = r.summary;
     j["framebuffer_objects"] = r.framebuffers;
     j["notes"] = r.notes;
-    j["window"] = {{"available", r.windowAvailable}, {"reason", r.windowReason}, {"sample_buffers", r.sampleBuffers},
-                   {"samples", r.samples}, {"verdict", r.verdict}};
+    j["window"] = {{"available", r.windowAvailable},
+                   {"reason", r.windowReason},
+                   {"sample_buffers", r.sampleBuffers},
+                   {"samples", r.samples},
+                   {"verdict", r.verdict}};
     j["reference"] = {{"k", r.k},
                       {"samples_per_pixel", r.k * r.k},
                       {"check_k", r.kCheck},
@@ -188,8 +191,8 @@ Image crop(const Image& image, double x, double y, int side, int scale) {
 std::string summaryTable(const Results& r) {
     std::ostringstream s;
     char line[256];
-    std::snprintf(line, sizeof line, "%-20s %5s %5s %5s %8s %8s %8s %7s %7s %8s\n", "mode", "req", "got", "eff",
-                  "edge", "interior", "centre", "SSIM", "PSNR", "ms/frame");
+    std::snprintf(line, sizeof line, "%-20s %5s %5s %5s %8s %8s %8s %7s %7s %8s\n", "mode", "req", "got", "eff", "edge",
+                  "interior", "centre", "SSIM", "PSNR", "ms/frame");
     s << line;
     for (const Capture& c : r.captures) {
         std::snprintf(line, sizeof line, "%-20s %5d %5d %5d %8.2f %8.2f %8.2f %7.4f %7s %8.2f\n", c.name.c_str(),
@@ -210,8 +213,8 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
         const char* title;
         const double* at;
     };
-    const Spot spots[] = {{"tip", "blade tip", r.tip}, {"centre", "minified centre", r.centre},
-                          {"caption", "caption", r.caption}};
+    const Spot spots[] = {
+        {"tip", "blade tip", r.tip}, {"centre", "minified centre", r.centre}, {"caption", "caption", r.caption}};
     auto cropFile = [](const std::string& mode, const char* spot) { return "crop-" + mode + "-" + spot + ".png"; };
     for (const Spot& spot : spots) {
         std::string file = cropFile("reference", spot.name);
@@ -237,33 +240,34 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     std::ostringstream h;
     h << "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>quillmere-measure report</title>\n"
       << "<style>body{font-family:sans-serif;margin:16px;max-width:1400px}table{border-collapse:collapse}"
-      << "td,th{border:1px solid #bbb;padding:3px 8px;text-align:right}td:first-child,th:first-child{text-align:left;white-space:nowrap}"
+      << "td,th{border:1px solid #bbb;padding:3px "
+         "8px;text-align:right}td:first-child,th:first-child{text-align:left;white-space:nowrap}"
       << "img.px{image-rendering:pixelated;border:1px solid #999}figure{display:inline-block;margin:4px}"
       << "figcaption{font-size:12px}.summary{font-size:18px;background:#eef;padding:8px}"
       << ".heat{width:" << std::min(r.width, 410) << "px}</style></head><body>\n";
     h << "<p class='summary'>" << r.summary << "</p>\n";
     h << "<p>" << r.renderer << " &middot; OpenGL " << r.glVersion << " &middot; " << r.vendor << " &middot; "
       << r.width << "&times;" << r.height << " &middot; quillmere-measure " << r.version << "</p>\n";
-    h << "<p>Window: " << (r.windowAvailable ? "GL_SAMPLE_BUFFERS " + std::to_string(r.sampleBuffers) +
-                                                   ", GL_SAMPLES " + std::to_string(r.samples) + ": " + r.verdict + "."
-                                             : "not measured: " + r.windowReason)
+    h << "<p>Window: "
+      << (r.windowAvailable ? "GL_SAMPLE_BUFFERS " + std::to_string(r.sampleBuffers) + ", GL_SAMPLES " +
+                                  std::to_string(r.samples) + ": " + r.verdict + "."
+                            : "not measured: " + r.windowReason)
       << "</p>\n";
     for (const std::string& note : r.notes) h << "<p><b>Note:</b> " << note << "</p>\n";
     h << "<h2>Scores against the reference</h2>\n<p>Reference: mean of " << r.k << "&times;" << r.k
       << " stratified sub-pixel renders (" << r.k * r.k << " per pixel). " << r.kCheck << "&times;" << r.kCheck
       << " differs from it by RMSE " << fixed(r.convergenceRmse, 3) << " (largest difference "
       << fixed(r.convergenceMax, 0) << " levels); averaged in linear light instead of stored values it differs by RMSE "
-      << fixed(r.storedVsLinearRmse, 3) << ". Edge pixels: " << r.edgePixels << ", interior pixels: "
-      << r.interiorPixels << " (" << r.centrePixels << " in the minified centre).</p>\n";
+      << fixed(r.storedVsLinearRmse, 3) << ". Edge pixels: " << r.edgePixels
+      << ", interior pixels: " << r.interiorPixels << " (" << r.centrePixels << " in the minified centre).</p>\n";
     h << "<table id='scores'><thead><tr><th>mode</th><th>requested</th><th>granted</th><th>effective samples</th>"
       << "<th>edge RMSE</th><th>interior RMSE</th><th>centre interior RMSE</th><th>SSIM</th><th>PSNR dB</th>"
       << "<th>RMSE vs linear-light ref.</th><th>ms / frame</th></tr></thead><tbody>\n";
     for (const Capture& c : r.captures)
         h << "<tr><td>" << c.name << "</td><td>" << c.requested << "</td><td>" << c.granted << "</td><td>"
           << c.effective << "</td><td>" << fixed(c.edgeRmse, 2) << "</td><td>" << fixed(c.interiorRmse, 2)
-          << "</td><td>" << fixed(c.centreRmse, 2) << "</td><td>" << fixed(c.ssim, 4) << "</td><td>"
-          << fixed(c.psnr, 2) << "</td><td>" << fixed(c.rmseLinear, 2) << "</td><td>" << fixed(c.msPerFrame, 2)
-          << "</td></tr>\n";
+          << "</td><td>" << fixed(c.centreRmse, 2) << "</td><td>" << fixed(c.ssim, 4) << "</td><td>" << fixed(c.psnr, 2)
+          << "</td><td>" << fixed(c.rmseLinear, 2) << "</td><td>" << fixed(c.msPerFrame, 2) << "</td></tr>\n";
     h << "</tbody></table>\n";
     h << "<p>RMSE in 8-bit levels over the three channels. Edge: pixels the reference covers partly; interior: "
       << "pixels it covers wholly; centre: interior pixels within the minified middle of the ring. Effective "
@@ -291,8 +295,8 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     h << "<h2>Difference from the reference</h2>\n<p>Largest channel difference: black none, red 32 "
       << "levels, yellow 64 or more.</p>\n";
     for (const Capture& c : r.captures)
-        h << "<figure><img class='heat' src='diff-" << c.name << ".png' alt='" << c.name
-          << " difference'><figcaption>" << c.name << "</figcaption></figure>\n";
+        h << "<figure><img class='heat' src='diff-" << c.name << ".png' alt='" << c.name << " difference'><figcaption>"
+          << c.name << "</figcaption></figure>\n";
     h << "<h2>Where the time went</h2>\n<table>";
     for (const auto& [phase, seconds] : r.phases)
         h << "<tr><td>" << phase << "</td><td>" << fixed(seconds, 2) << " s</td></tr>";

@@ -67,17 +67,17 @@ int main(int argc, char** argv) {
 
     // An ICO with one 256 x 256 entry (stored as 0 x 0) whose image is the PNG itself.
     std::vector<unsigned char> ico;
-    appendLittle(ico, 0, 2);           // reserved
-    appendLittle(ico, 1, 2);           // type: icon
-    appendLittle(ico, 1, 2);           // one image
-    appendLittle(ico, 0, 1);           // width 256
-    appendLittle(ico, 0, 1);           // height 256
-    appendLittle(ico, 0, 1);           // no palette
-    appendLittle(ico, 0, 1);           // reserved
-    appendLittle(ico, 1, 2);           // colour planes
-    appendLittle(ico, 32, 2);          // bits per pixel
+    appendLittle(ico, 0, 2);   // reserved
+    appendLittle(ico, 1, 2);   // type: icon
+    appendLittle(ico, 1, 2);   // one image
+    appendLittle(ico, 0, 1);   // width 256
+    appendLittle(ico, 0, 1);   // height 256
+    appendLittle(ico, 0, 1);   // no palette
+    appendLittle(ico, 0, 1);   // reserved
+    appendLittle(ico, 1, 2);   // colour planes
+    appendLittle(ico, 32, 2);  // bits per pixel
     appendLittle(ico, static_cast<std::uint32_t>(png.size()), 4);
-    appendLittle(ico, 6 + 16, 4);      // the image follows this one entry
+    appendLittle(ico, 6 + 16, 4);  // the image follows this one entry
     ico.insert(ico.end(), png.begin(), png.end());
 
     if (!writeFile(argv[1], png) || !writeFile(argv[2], ico)) {

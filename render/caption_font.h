@@ -29,22 +29,29 @@ inline constexpr double kDescender = 3;  // depth below the baseline
 
 inline constexpr double kOpen = 100.0;  // keep box of an uncut shape
 
-constexpr Shape stroke(double x0, double y0, double x1, double y1)
-{
+constexpr Shape stroke(double x0, double y0, double x1, double y1) {
     return {ShapeKind::Stroke, x0, y0, x1, y1, 0, -kOpen, kOpen, -kOpen, kOpen};
 }
-constexpr Shape dot(double x, double y)
-{
-    return {ShapeKind::Dot, x, y, x, y, 0, -kOpen, kOpen, -kOpen, kOpen};
-}
-constexpr Shape bowl(double cx, double cy, double rx, double ry, int power = 3)
-{
+constexpr Shape dot(double x, double y) { return {ShapeKind::Dot, x, y, x, y, 0, -kOpen, kOpen, -kOpen, kOpen}; }
+constexpr Shape bowl(double cx, double cy, double rx, double ry, int power = 3) {
     return {ShapeKind::Bowl, cx, cy, rx, ry, power, -kOpen, kOpen, -kOpen, kOpen};
 }
-constexpr Shape above(Shape s, double y) { s.keepY0 = y; return s; }
-constexpr Shape below(Shape s, double y) { s.keepY1 = y; return s; }
-constexpr Shape leftOf(Shape s, double x) { s.keepX1 = x; return s; }
-constexpr Shape rightOf(Shape s, double x) { s.keepX0 = x; return s; }
+constexpr Shape above(Shape s, double y) {
+    s.keepY0 = y;
+    return s;
+}
+constexpr Shape below(Shape s, double y) {
+    s.keepY1 = y;
+    return s;
+}
+constexpr Shape leftOf(Shape s, double x) {
+    s.keepX1 = x;
+    return s;
+}
+constexpr Shape rightOf(Shape s, double x) {
+    s.keepX0 = x;
+    return s;
+}
 
 inline constexpr int kMaxShapes = 6;
 
@@ -55,7 +62,7 @@ struct Glyph {
 };
 
 // Shared parts of the lower case.
-inline constexpr Shape kRound = bowl(2, 3.5, 2, 3.5);      // o and the bowls of b c d e g p q
+inline constexpr Shape kRound = bowl(2, 3.5, 2, 3.5);       // o and the bowls of b c d e g p q
 inline constexpr Shape kArch = above(bowl(2, 4, 2, 3), 4);  // n, h, r
 inline constexpr Shape kCup = below(bowl(2, 3, 2, 3), 3);   // u
 
@@ -77,20 +84,26 @@ inline constexpr Glyph kGlyphs[] = {
     {'j', 2, {stroke(2, 7, 2, -1), leftOf(below(bowl(1, -1, 1, 2), -1), 2), dot(2, 9)}},
     {'k', 4, {stroke(0, 0, 0, 10), stroke(0, 2.5, 4, 7), stroke(1.7, 4, 4, 0)}},
     {'l', 0, {stroke(0, 0, 0, 10)}},
-    {'m', 6, {stroke(0, 0, 0, 7), above(bowl(1.5, 4, 1.5, 3), 4), stroke(3, 0, 3, 4),
-              above(bowl(4.5, 4, 1.5, 3), 4), stroke(6, 0, 6, 4)}},
+    {'m',
+     6,
+     {stroke(0, 0, 0, 7), above(bowl(1.5, 4, 1.5, 3), 4), stroke(3, 0, 3, 4), above(bowl(4.5, 4, 1.5, 3), 4),
+      stroke(6, 0, 6, 4)}},
     {'n', 4, {stroke(0, 0, 0, 7), kArch, stroke(4, 0, 4, 4)}},
     {'o', 4, {kRound}},
     {'p', 4, {kRound, stroke(0, 7, 0, -3)}},
     {'q', 4, {kRound, stroke(4, 7, 4, -3)}},
     {'r', 4, {stroke(0, 0, 0, 7), above(kArch, 5.5)}},
-    {'s', 4, {above(bowl(2, 5.5, 2, 1.5, 2), 5.5), leftOf(bowl(2, 5.5, 2, 1.5, 2), 2),
-              below(bowl(2, 2, 2, 2, 2), 2), rightOf(bowl(2, 2, 2, 2, 2), 2)}},
+    {'s',
+     4,
+     {above(bowl(2, 5.5, 2, 1.5, 2), 5.5), leftOf(bowl(2, 5.5, 2, 1.5, 2), 2), below(bowl(2, 2, 2, 2, 2), 2),
+      rightOf(bowl(2, 2, 2, 2, 2), 2)}},
     {'t', 3, {stroke(1, 9, 1, 2), leftOf(below(bowl(3, 2, 2, 2), 2), 3.5), stroke(0, 7, 3, 7)}},
     {'u', 4, {stroke(0, 7, 0, 3), kCup, stroke(4, 7, 4, 0)}},
     {'v', 4, {stroke(0, 7, 2, 0), stroke(2, 0, 4, 7)}},
-    {'w', 6, {stroke(0, 7, 0, 3), below(bowl(1.5, 3, 1.5, 3), 3), stroke(3, 5, 3, 3),
-              below(bowl(4.5, 3, 1.5, 3), 3), stroke(6, 7, 6, 3)}},
+    {'w',
+     6,
+     {stroke(0, 7, 0, 3), below(bowl(1.5, 3, 1.5, 3), 3), stroke(3, 5, 3, 3), below(bowl(4.5, 3, 1.5, 3), 3),
+      stroke(6, 7, 6, 3)}},
     {'x', 4, {stroke(0, 0, 4, 7), stroke(0, 7, 4, 0)}},
     {'y', 4, {stroke(0, 7, 2, 0), stroke(4, 7, 1.143, -3)}},
     {'z', 4, {stroke(0, 7, 4, 7), stroke(4, 7, 0, 0), stroke(0, 0, 4, 0)}},
@@ -98,8 +111,7 @@ inline constexpr Glyph kGlyphs[] = {
 
 // The glyph of a character, or null where the typeface has none (the image's constant
 // evaluation then stops at the null, so a caption with a missing glyph does not build).
-constexpr const Glyph* glyphFor(char ch)
-{
+constexpr const Glyph* glyphFor(char ch) {
     for (const Glyph& g : kGlyphs) {
         if (g.ch == ch) {
             return &g;
@@ -108,4 +120,4 @@ constexpr const Glyph* glyphFor(char ch)
     return nullptr;
 }
 
-} // namespace caption
+}  // namespace caption

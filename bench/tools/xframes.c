@@ -222,8 +222,10 @@ int main(int argc, char** argv) {
 
     int closedByItself = 0;
     if (!ended) {
-        if (target && !useSignal) requestClose(display, target);
-        else kill(pid, SIGTERM);
+        if (target && !useSignal)
+            requestClose(display, target);
+        else
+            kill(pid, SIGTERM);
         ended = reap(pid, 20.0, &status, &usage);
         closedByItself = ended;
         if (!ended) {
@@ -233,10 +235,11 @@ int main(int argc, char** argv) {
     }
     int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     double cpuMs = cpuFrom >= 0 && cpuTo >= 0 && frames > 1
-                       ? (cpuTo - cpuFrom) * 1000.0 / sysconf(_SC_CLK_TCK) / (frames - 1) : -1.0;
+                       ? (cpuTo - cpuFrom) * 1000.0 / sysconf(_SC_CLK_TCK) / (frames - 1)
+                       : -1.0;
     printf("startup_ms=%.1f frames=%ld seconds=%.3f fps=%.1f cpu_ms_per_frame=%.3f maxrss_kb=%ld status=%d\n",
-           target ? (first - start) * 1000.0 : -1.0, frames, counted, counted > 0 ? frames / counted : 0.0,
-           cpuMs, usage.ru_maxrss, exitStatus);
+           target ? (first - start) * 1000.0 : -1.0, frames, counted, counted > 0 ? frames / counted : 0.0, cpuMs,
+           usage.ru_maxrss, exitStatus);
     XCloseDisplay(display);
     return target && closedByItself ? 0 : 1;
 }

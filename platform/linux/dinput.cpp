@@ -29,6 +29,8 @@ struct KeyCode {
 };
 
 // Every SDL scan code that has a set-1 scan code, with its DirectInput key code.
+// The table keeps several keys a line, as on a keyboard.
+// clang-format off
 constexpr KeyCode kKeyCodes[] = {
     {SDL_SCANCODE_ESCAPE, DIK_ESCAPE}, {SDL_SCANCODE_1, DIK_1}, {SDL_SCANCODE_2, DIK_2},
     {SDL_SCANCODE_3, DIK_3}, {SDL_SCANCODE_4, DIK_4}, {SDL_SCANCODE_5, DIK_5}, {SDL_SCANCODE_6, DIK_6},
@@ -85,6 +87,7 @@ constexpr KeyCode kKeyCodes[] = {
     {SDL_SCANCODE_AC_BACK, DIK_WEBBACK}, {SDL_SCANCODE_COMPUTER, DIK_MYCOMPUTER},
     {SDL_SCANCODE_MAIL, DIK_MAIL}, {SDL_SCANCODE_MEDIASELECT, DIK_MEDIASELECT},
 };
+// clang-format on
 
 constexpr auto kDikOfScancode = [] {
     std::array<BYTE, SDL_NUM_SCANCODES> table{};
@@ -121,7 +124,7 @@ struct DeviceState {
     HWND window = nullptr;
     DWORD level = DISCL_NONEXCLUSIVE | DISCL_BACKGROUND;  // DirectInput's default
     bool acquired = false;
-    std::uint32_t epoch = 0;          // the focus epoch the acquisition was made under
+    std::uint32_t epoch = 0;           // the focus epoch the acquisition was made under
     long lastMotion[kMouseAxes] = {};  // motion totals at the last read
     long position[kMouseAxes] = {};    // what an absolute axis reports
 };
@@ -137,9 +140,7 @@ int objectCount(Kind kind, bool axis) {
     return axis ? kMouseAxes : kMouseButtons;
 }
 
-bool objectExists(Kind kind, bool axis, int index) {
-    return kind == Kind::Mouse || (!axis && kKeyboardHasKey[index]);
-}
+bool objectExists(Kind kind, bool axis, int index) { return kind == Kind::Mouse || (!axis && kKeyboardHasKey[index]); }
 
 // Finds the device object an entry of a data format names: by type, by instance (or the
 // first one not yet taken), and by GUID where one is given. -1 when there is none.
@@ -158,8 +159,7 @@ int matchObject(Kind kind, const DIOBJECTDATAFORMAT& entry, bool axis, const boo
 // format is malformed or requires an object the device does not have.
 bool compileFormat(Kind kind, const DIDATAFORMAT& format, Field* fields, int* fieldCount) {
     if (format.dwSize != sizeof(DIDATAFORMAT) || format.dwObjSize != sizeof(DIOBJECTDATAFORMAT) ||
-        format.dwDataSize == 0 || format.dwDataSize % 4 != 0 ||
-        (format.dwNumObjs != 0 && format.rgodf == nullptr))
+        format.dwDataSize == 0 || format.dwDataSize % 4 != 0 || (format.dwNumObjs != 0 && format.rgodf == nullptr))
         return false;
     bool takenAxes[kMouseAxes] = {};
     bool takenButtons[256] = {};
@@ -295,7 +295,7 @@ public:
                 axes[i] = (LONG)(s.relative ? delta : s.position[i]);
             }
             static const Uint32 kMasks[kMouseButtons] = {SDL_BUTTON_LMASK, SDL_BUTTON_RMASK, SDL_BUTTON_MMASK,
-                                                        SDL_BUTTON_X1MASK};
+                                                         SDL_BUTTON_X1MASK};
             Uint32 pressed = SDL_GetMouseState(nullptr, nullptr);
             for (int i = 0; i < kMouseButtons; ++i) buttons[i] = (pressed & kMasks[i]) ? 0x80 : 0;
         }
@@ -304,8 +304,10 @@ public:
         std::fill(out, out + size, BYTE{0});
         for (int i = 0; i < s.fieldCount; ++i) {
             const Field& f = s.fields[i];
-            if (f.axis) std::memcpy(out + f.offset, &axes[f.index], sizeof(LONG));
-            else out[f.offset] = buttons[f.index];
+            if (f.axis)
+                std::memcpy(out + f.offset, &axes[f.index], sizeof(LONG));
+            else
+                out[f.offset] = buttons[f.index];
         }
         return DI_OK;
     }
@@ -348,9 +350,12 @@ public:
         if (outer != nullptr) return DIERR_NOAGGREGATION;
         if (riid != IID_IDirectInputDevice7A) return DIERR_NOINTERFACE;
         Kind kind;
-        if (device == GUID_SysKeyboard) kind = Kind::Keyboard;
-        else if (device == GUID_SysMouse) kind = Kind::Mouse;
-        else return DIERR_DEVICENOTREG;
+        if (device == GUID_SysKeyboard)
+            kind = Kind::Keyboard;
+        else if (device == GUID_SysMouse)
+            kind = Kind::Mouse;
+        else
+            return DIERR_DEVICENOTREG;
         // Without a display there is no keyboard or mouse to read.
         if (!ensureVideo()) return DIERR_DEVICENOTREG;
         for (Device& d : gDevices) {

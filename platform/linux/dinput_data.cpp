@@ -44,8 +44,8 @@ constinit DIOBJECTDATAFORMAT gMouseObjects[] = {
 }  // namespace
 
 extern "C" {
-const DIDATAFORMAT c_dfDIKeyboard = {sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS, 256,
-                                     256, gKeyboardObjects.data()};
-const DIDATAFORMAT c_dfDIMouse = {sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS,
-                                  sizeof(DIMOUSESTATE), 7, gMouseObjects};
+const DIDATAFORMAT c_dfDIKeyboard = {sizeof(DIDATAFORMAT),   sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS, 256, 256,
+                                     gKeyboardObjects.data()};
+const DIDATAFORMAT c_dfDIMouse = {
+    sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS, sizeof(DIMOUSESTATE), 7, gMouseObjects};
 }

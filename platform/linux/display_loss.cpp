@@ -69,7 +69,7 @@ void watchDisplayLoss() {
     gWatch = watch;
     gWatchSocket = xcb_get_file_descriptor(watch);
     XSetIOErrorHandler(onIoError);
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = onCrash;
     sigemptyset(&action.sa_mask);
     for (std::size_t i = 0; i < sizeof kCrashSignals / sizeof kCrashSignals[0]; ++i)

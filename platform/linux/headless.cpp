@@ -48,7 +48,8 @@ bool tryDisplay(EGLDisplay display) {
     const EGLint contextAttributes[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
                                         EGL_NONE};
     EGLContext context = eglCreateContext(display, count > 0 ? config : nullptr, EGL_NO_CONTEXT, contextAttributes);
-    if (context == EGL_NO_CONTEXT) context = eglCreateContext(display, count > 0 ? config : nullptr, EGL_NO_CONTEXT, nullptr);
+    if (context == EGL_NO_CONTEXT)
+        context = eglCreateContext(display, count > 0 ? config : nullptr, EGL_NO_CONTEXT, nullptr);
     if (context == EGL_NO_CONTEXT || !eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
         if (context != EGL_NO_CONTEXT) eglDestroyContext(display, context);
         eglTerminate(display);
@@ -88,7 +89,8 @@ bool headlessCreate(char* reason, int reasonBytes) {
     if (getPlatformDisplay && listed(clientExtensions, "EGL_MESA_platform_surfaceless") &&
         tryDisplay(getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr)))
         return true;
-    std::snprintf(reason, (size_t)reasonBytes, "no EGL device or surfaceless display gives an OpenGL context (EGL error 0x%04x)",
+    std::snprintf(reason, (size_t)reasonBytes,
+                  "no EGL device or surfaceless display gives an OpenGL context (EGL error 0x%04x)",
                   (unsigned)eglGetError());
     return false;
 }

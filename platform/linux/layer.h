@@ -17,9 +17,9 @@ struct Window {
     bool visible = false;
     bool minimized = false;
     bool validated = false;  // only the default paint handling validates
-    int depthBits = 0;    // depth of the GL visual chosen at creation; 0: no OpenGL
-    int samples = 0;      // multisampling of that visual (QUILLMERE_SAMPLES); 0: none
-    int pixelFormat = 0;  // 0 until SetPixelFormat
+    int depthBits = 0;       // depth of the GL visual chosen at creation; 0: no OpenGL
+    int samples = 0;         // multisampling of that visual (QUILLMERE_SAMPLES); 0: none
+    int pixelFormat = 0;     // 0 until SetPixelFormat
     // The last size reported through WM_SIZE, so that SDL's repeated events send one.
     int sentWidth = -1;
     int sentHeight = -1;

@@ -100,9 +100,7 @@ void handleEvent(const SDL_Event& e) {
     HWND handle = handleOf(*w);
     switch (e.type) {
         case SDL_WINDOWEVENT: handleWindowEvent(*w, e.window); break;
-        case SDL_MOUSEMOTION:
-            post(handle, WM_MOUSEMOVE, mouseKeys(), MAKELPARAM(e.motion.x, e.motion.y));
-            break;
+        case SDL_MOUSEMOTION: post(handle, WM_MOUSEMOVE, mouseKeys(), MAKELPARAM(e.motion.x, e.motion.y)); break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: {
             bool down = e.type == SDL_MOUSEBUTTONDOWN;
@@ -113,14 +111,11 @@ void handleEvent(const SDL_Event& e) {
             if (message) post(handle, message, mouseKeys(), MAKELPARAM(e.button.x, e.button.y));
             break;
         }
-        case SDL_MOUSEWHEEL:
-            post(handle, WM_MOUSEWHEEL, ((WPARAM)(WORD)(short)(e.wheel.y * 120)) << 16, 0);
-            break;
+        case SDL_MOUSEWHEEL: post(handle, WM_MOUSEWHEEL, ((WPARAM)(WORD)(short)(e.wheel.y * 120)) << 16, 0); break;
         case SDL_KEYDOWN:
         case SDL_KEYUP:
             if (WPARAM vk = virtualKey(e.key.keysym.sym))
-                post(handle, e.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, vk,
-                     (LPARAM)e.key.keysym.scancode << 16);
+                post(handle, e.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, vk, (LPARAM)e.key.keysym.scancode << 16);
             break;
     }
 }
@@ -204,9 +199,10 @@ BOOL TranslateMessage(const MSG* msg) {
     WPARAM vk = msg->wParam;
     WPARAM ch = 0;
     bool shift = (SDL_GetModState() & KMOD_SHIFT) != 0;
-    if (vk >= 'A' && vk <= 'Z') ch = shift ? vk : vk - 'A' + 'a';
-    else if ((vk >= '0' && vk <= '9') || vk == VK_SPACE || vk == VK_RETURN || vk == VK_ESCAPE ||
-             vk == VK_BACK || vk == VK_TAB)
+    if (vk >= 'A' && vk <= 'Z')
+        ch = shift ? vk : vk - 'A' + 'a';
+    else if ((vk >= '0' && vk <= '9') || vk == VK_SPACE || vk == VK_RETURN || vk == VK_ESCAPE || vk == VK_BACK ||
+             vk == VK_TAB)
         ch = vk;
     if (ch == 0) return FALSE;
     post(msg->hwnd, WM_CHAR, ch, msg->lParam);

@@ -9,8 +9,7 @@ namespace layer {
 void raiseStackLimit() {
     constexpr rlim_t kStack = 32u * 1024u * 1024u;
     rlimit limit{};
-    if (getrlimit(RLIMIT_STACK, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= kStack)
-        return;
+    if (getrlimit(RLIMIT_STACK, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= kStack) return;
     limit.rlim_cur = (limit.rlim_max == RLIM_INFINITY || limit.rlim_max >= kStack) ? kStack : limit.rlim_max;
     setrlimit(RLIMIT_STACK, &limit);
 }

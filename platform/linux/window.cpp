@@ -54,8 +54,8 @@ int requestedSamples() {
 
 // Creates the SDL window with the deepest depth buffer the display offers, since on X11
 // the visual (and so every later pixel format) is fixed when the window is made.
-SDL_Window* createSdlWindow(const char* title, int x, int y, int width, int height, Uint32 flags,
-                            int* depthBits, int* samples) {
+SDL_Window* createSdlWindow(const char* title, int x, int y, int width, int height, Uint32 flags, int* depthBits,
+                            int* samples) {
     static const int kDepths[] = {32, 24, 16};
     int wanted = requestedSamples();
     for (int tries = wanted > 0 ? 2 : 1; tries > 0; --tries, wanted = 0) {
@@ -151,8 +151,10 @@ void sendSize(Window& w, bool always) {
 }
 
 void focusChanged(Window* gained, Window* lost) {
-    if (gained) setFocus(handleOf(*gained));
-    else if (lost && gFocus == handleOf(*lost)) setFocus(nullptr);
+    if (gained)
+        setFocus(handleOf(*gained));
+    else if (lost && gFocus == handleOf(*lost))
+        setFocus(nullptr);
 }
 
 void shutdown() {
@@ -171,8 +173,7 @@ void shutdown() {
 using namespace layer;
 
 ATOM RegisterClassA(const WNDCLASSA* windowClass) {
-    if (windowClass == nullptr || windowClass->lpszClassName == nullptr ||
-        windowClass->lpfnWndProc == nullptr ||
+    if (windowClass == nullptr || windowClass->lpszClassName == nullptr || windowClass->lpfnWndProc == nullptr ||
         std::strlen(windowClass->lpszClassName) >= sizeof(WindowClass::name))
         return 0;
     if (findClass(windowClass->lpszClassName)) return 0;  // already registered
@@ -197,8 +198,8 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
     return TRUE;
 }
 
-HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND, HMENU, HINSTANCE, LPVOID) {
+HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width, int height, HWND,
+                     HMENU, HINSTANCE, LPVOID) {
     WindowClass* c = findClass(className);
     if (c == nullptr || !ensureVideo()) return nullptr;
     Window* slot = nullptr;

@@ -24,9 +24,7 @@ Image constant(int w, int h, std::uint8_t v) {
 // Flat images have no variance, so SSIM reduces to the luminance term alone.
 TEST(Ssim, FlatPairsGiveTheLuminanceTerm) {
     const double c1 = 6.5025;
-    const struct {
-        int a, b;
-    } cases[] = {{0, 0}, {128, 128}, {0, 255}, {100, 120}, {255, 250}};
+    const struct { int a, b; } cases[] = {{0, 0}, {128, 128}, {0, 255}, {100, 120}, {255, 250}};
     for (const auto& c : cases) {
         double expected = (2.0 * c.a * c.b + c1) / ((double)c.a * c.a + (double)c.b * c.b + c1);
         EXPECT_NEAR(ssim(constant(20, 16, (std::uint8_t)c.a), constant(20, 16, (std::uint8_t)c.b)), expected, 1e-12)
@@ -88,10 +86,10 @@ TEST(Coverage, LevelsIgnoreRareValuesAndEnds) {
         std::vector<int> strays;
         int effective;
     } cases[] = {
-        {{0, 255}, 500, {128, 128}, 1},                    // no AA with a stray blend at a corner
-        {{0, 64, 128, 191, 255}, 400, {63}, 4},            // 4 samples, one rounding neighbour
+        {{0, 255}, 500, {128, 128}, 1},          // no AA with a stray blend at a corner
+        {{0, 64, 128, 191, 255}, 400, {63}, 4},  // 4 samples, one rounding neighbour
         {{16, 32, 48, 64, 80, 96, 112, 128, 143, 159, 175, 191, 207, 223, 239}, 300, {1, 2}, 16},
-        {{85, 170}, 800, {}, 3},                           // 3 samples, never fully in or out
+        {{85, 170}, 800, {}, 3},  // 3 samples, never fully in or out
     };
     for (const auto& c : cases) {
         std::size_t n = c.levels.size() * c.times + c.strays.size();
@@ -123,8 +121,8 @@ protected:
         if (!gRun.is_null() || !gRunError.empty()) return;
         std::string dir = (std::filesystem::temp_directory_path() / "quillmere-measure-test").string();
         std::filesystem::remove_all(dir);
-        std::string command = std::string(QUILL_MEASURE_EXE) + " --size 240x180 --reference-k 8 --out " + dir +
-                              " > " + dir + ".log 2>&1";
+        std::string command =
+            std::string(QUILL_MEASURE_EXE) + " --size 240x180 --reference-k 8 --out " + dir + " > " + dir + ".log 2>&1";
         int status = std::system(command.c_str());
         std::ifstream in(dir + "/results.json");
         if (status != 0 || !in) {
@@ -141,8 +139,8 @@ TEST_F(Measured, SampleCountsOnLlvmpipe) {
     const struct {
         const char* name;
         int requested, granted, effective;
-    } cases[] = {{"msaa-0", 0, 0, 1},        {"msaa-4", 4, 4, 4},       {"ssaa-2x2", 4, 4, 4},
-                 {"ssaa-3x3", 9, 9, 9},      {"ssaa-4x4", 16, 16, 16},  {"filter-trilinear", 0, 0, 1}};
+    } cases[] = {{"msaa-0", 0, 0, 1},   {"msaa-4", 4, 4, 4},      {"ssaa-2x2", 4, 4, 4},
+                 {"ssaa-3x3", 9, 9, 9}, {"ssaa-4x4", 16, 16, 16}, {"filter-trilinear", 0, 0, 1}};
     for (const auto& c : cases) {
         const nlohmann::json* capture = captureNamed(c.name);
         ASSERT_NE(capture, nullptr) << c.name;

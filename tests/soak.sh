@@ -35,7 +35,9 @@ cleanup() {
 trap cleanup EXIT
 
 fdfile=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" 2>/dev/null </dev/null &
+# -noreset: each short-lived client (xprop, xdotool) ending must not reset the server while
+# the next one connects, which can refuse that connection.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null </dev/null &
 xvfb=$!
 for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$fdfile")"

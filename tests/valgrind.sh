@@ -9,7 +9,8 @@ seconds=$1 suppressions=$2 xclose=$3
 shift 3
 log=$(mktemp)
 fdfile=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" 2>/dev/null </dev/null &
+# -noreset: a client ending must not reset the server while the next one connects.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null </dev/null &
 xvfb=$!
 trap 'kill -9 "${pid:-}" 2>/dev/null; kill "$xvfb" 2>/dev/null; wait 2>/dev/null; rm -f "$log" "$fdfile"' EXIT
 for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done

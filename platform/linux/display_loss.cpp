@@ -6,8 +6,9 @@
 // rendering threads still work, and some driver paths do not notice the loss at all but
 // use the reply that never came and crash. So:
 //   - Xlib's I/O error handler (the connection broke under an Xlib call) ends the process;
-//   - a crash (SIGSEGV, SIGBUS, SIGABRT) while the server is gone ends it the same way; any
-//     other crash goes on to the handler that was there before, or the default action.
+//   - a crash (SIGSEGV, SIGBUS, SIGABRT), or a write into the closed connection (SIGPIPE),
+//     while the server is gone ends it the same way; any other such signal goes on to the
+//     handler that was there before, or the default action.
 // Whether the server is gone is read from a connection of the layer's own, which never
 // sends a request after its set-up: the server's end closing is the only thing that can
 // make it readable.
@@ -26,7 +27,7 @@ namespace {
 
 constexpr int kStatusStartupFailed = -1;
 constexpr int kStatusDisplayLost = 1;
-constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGABRT};
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGABRT, SIGPIPE};
 
 xcb_connection_t* gWatch = nullptr;
 int gWatchSocket = -1;
@@ -50,11 +51,11 @@ int onIoError(Display*) { leave(); }
 void onCrash(int signal) {
     int saved = errno;
     if (serverGone()) leave();
-    // Not ours: put the previous handling back; returning repeats the fault under it (an
-    // abort raises again below).
+    // Not ours: put the previous handling back; returning repeats a fault under it, and an
+    // abort or a broken pipe, which do not repeat, are raised again.
     restoreCrashHandling();
     errno = saved;
-    if (signal == SIGABRT) raise(SIGABRT);
+    if (signal == SIGABRT || signal == SIGPIPE) raise(signal);
 }
 
 }  // namespace

@@ -16,8 +16,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
+
+#include <unistd.h>
 
 #ifndef QUILLMERE_VERSION
 #define QUILLMERE_VERSION "0.0.0"
@@ -61,7 +64,12 @@ private:
 
 // One rewritten line on standard error while the work goes on.
 void progress(const std::string& what) {
-    std::fprintf(stderr, "\r\033[K%s", what.c_str());
+    // Redrawn in place on a terminal; a log gets one line a step.
+    static const bool terminal = isatty(2);
+    if (terminal)
+        std::fprintf(stderr, "\r\033[K%s", what.c_str());
+    else if (!what.empty())
+        std::fprintf(stderr, "%s\n", what.c_str());
     std::fflush(stderr);
 }
 
@@ -147,9 +155,14 @@ std::string summarise(const Results& r) {
     else
         s << "the window was not measured (" << r.windowReason << "). ";
     std::vector<std::string> counts;
-    for (const Capture& c : r.captures)
+    bool msaaMeasured = false;
+    for (const Capture& c : r.captures) {
+        msaaMeasured = msaaMeasured || c.kind == "msaa";
         if (c.kind == "msaa" && c.granted > 0) counts.push_back(std::to_string(c.granted));
-    if (r.framebuffers) {
+    }
+    if (r.framebuffers && !msaaMeasured) {
+        s << "Multisampling was not measured (--modes). ";
+    } else if (r.framebuffers) {
         if (counts.empty())
             s << "The driver offers no multisampling. ";
         else {
@@ -256,10 +269,14 @@ int main(int argc, char** argv) {
         gfxInitState();
         r.headless = true;
     }
+    // The scene's texture goes while its context is still current, and the renderer before
+    // the window, as the program itself shuts down.
+    std::optional<Scene> scene;
     auto finish = [&](int status) {
+        scene.reset();
         if (window) {
-            DestroyWindow(window);
             gfxShutdown();
+            DestroyWindow(window);
         } else {
             gfxDeleteTestTexture();
             headlessRelease();
@@ -323,7 +340,10 @@ int main(int argc, char** argv) {
         for (int request : sampleRequests(gl)) {
             Target t;
             std::string why;
-            if (!makeTarget(gl, width, height, request, t, why)) continue;
+            if (!makeTarget(gl, width, height, request, t, why)) {
+                r.notes.push_back("A request for " + std::to_string(request) + " samples was refused: " + why);
+                continue;
+            }
             auto [it, fresh] = byGranted.try_emplace(t.granted, t);
             if (!fresh) {
                 // Of requests granted the same count, keep the one that asked for it.
@@ -351,10 +371,14 @@ int main(int argc, char** argv) {
         r.whole = false;
     }
 
-    Scene scene(gl);
+    scene.emplace(gl);
     phases.start("reference");
-    if (!scene.landmarks(single, r.tip, r.centre, r.caption))
+    if (!scene->landmarks(single, r.tip, r.centre, r.caption)) {
+        // The projection is centred, so the ring's middle is the picture's.
+        r.centre[0] = width / 2.0;
+        r.centre[1] = height / 2.0;
         r.notes.push_back("The blades' positions could not be read back; crops are taken at fixed places.");
+    }
     const int k = o.referenceK;
     r.k = k;
     r.kCheck = std::max(2, (int)std::lround(k * 0.75));
@@ -363,12 +387,12 @@ int main(int argc, char** argv) {
         progress("reference: row " + std::to_string(j + 1) + " of " + std::to_string(k));
         for (int i = 0; i < k; ++i) {
             double dx = (i + 0.5) / k - 0.5, dy = (j + 0.5) / k - 0.5;
-            colour.add(scene.render(single, dx, dy, false));
-            cover.add(scene.render(single, dx, dy, true));
+            colour.add(scene->render(single, dx, dy, false));
+            cover.add(scene->render(single, dx, dy, true));
         }
     }
     progress("reference: " + std::to_string(r.kCheck) + "x" + std::to_string(r.kCheck) + " convergence check");
-    scene.supersample(single, r.kCheck, false, check);
+    scene->supersample(single, r.kCheck, false, check);
     r.reference = colour.meanStored();
     r.referenceLinear = colour.meanLinear();
     Image checkImage = check.meanStored();
@@ -398,11 +422,11 @@ int main(int argc, char** argv) {
         c.kind = kind;
         c.requested = t.window ? 0 : t.requested;
         c.granted = t.granted;
-        c.image = scene.render(t, 0, 0, false);
+        c.image = scene->render(t, 0, 0, false);
         double seconds = 0;
-        for (int i = 0; i < 5; ++i) scene.render(t, 0, 0, false, &seconds);
+        for (int i = 0; i < 5; ++i) scene->render(t, 0, 0, false, &seconds);
         c.msPerFrame = seconds / 5 * 1000;
-        c.coverage = scene.render(t, 0, 0, true);
+        c.coverage = scene->render(t, 0, 0, true);
         return c;
     };
     if (r.windowAvailable) {
@@ -426,8 +450,8 @@ int main(int argc, char** argv) {
             progress("capture: " + name);
             Accumulator sum(width, height), coverage(width, height);
             double seconds = 0;
-            scene.supersample(single, s, false, sum, &seconds);
-            scene.supersample(single, s, true, coverage);
+            scene->supersample(single, s, false, sum, &seconds);
+            scene->supersample(single, s, true, coverage);
             Capture c;
             c.name = name;
             c.kind = "ssaa";

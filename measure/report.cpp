@@ -16,6 +16,21 @@
 namespace measure {
 namespace {
 
+// Driver strings and notes as HTML text: a driver's name may hold '<' or '&'.
+std::string escape(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '&': out += "&amp;"; break;
+            case '\'': out += "&#39;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
 constexpr int kCropSide = 24;
 constexpr int kCropScale = 8;
 
@@ -245,15 +260,15 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
       << "img.px{image-rendering:pixelated;border:1px solid #999}figure{display:inline-block;margin:4px}"
       << "figcaption{font-size:12px}.summary{font-size:18px;background:#eef;padding:8px}"
       << ".heat{width:" << std::min(r.width, 410) << "px}</style></head><body>\n";
-    h << "<p class='summary'>" << r.summary << "</p>\n";
-    h << "<p>" << r.renderer << " &middot; OpenGL " << r.glVersion << " &middot; " << r.vendor << " &middot; "
-      << r.width << "&times;" << r.height << " &middot; quillmere-measure " << r.version << "</p>\n";
+    h << "<p class='summary'>" << escape(r.summary) << "</p>\n";
+    h << "<p>" << escape(r.renderer) << " &middot; OpenGL " << escape(r.glVersion) << " &middot; " << escape(r.vendor)
+      << " &middot; " << r.width << "&times;" << r.height << " &middot; quillmere-measure " << r.version << "</p>\n";
     h << "<p>Window: "
       << (r.windowAvailable ? "GL_SAMPLE_BUFFERS " + std::to_string(r.sampleBuffers) + ", GL_SAMPLES " +
                                   std::to_string(r.samples) + ": " + r.verdict + "."
-                            : "not measured: " + r.windowReason)
+                            : "not measured: " + escape(r.windowReason))
       << "</p>\n";
-    for (const std::string& note : r.notes) h << "<p><b>Note:</b> " << note << "</p>\n";
+    for (const std::string& note : r.notes) h << "<p><b>Note:</b> " << escape(note) << "</p>\n";
     h << "<h2>Scores against the reference</h2>\n<p>Reference: mean of " << r.k << "&times;" << r.k
       << " stratified sub-pixel renders (" << r.k * r.k << " per pixel). " << r.kCheck << "&times;" << r.kCheck
       << " differs from it by RMSE " << fixed(r.convergenceRmse, 3) << " (largest difference "
@@ -271,7 +286,8 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     h << "</tbody></table>\n";
     h << "<p>RMSE in 8-bit levels over the three channels. Edge: pixels the reference covers partly; interior: "
       << "pixels it covers wholly; centre: interior pixels within the minified middle of the ring. Effective "
-      << "samples: distinct coverage levels along the blade edges in the coverage pass, less one.</p>\n";
+      << "samples: the intermediate coverage levels along the blade edges in the coverage pass (0 and full left out), "
+         "plus one.</p>\n";
     h << "<h2>Edge error against samples</h2>\n<img src='error-vs-samples.svg' alt='edge error against samples' "
       << "width='480' height='300'>\n";
     if (!r.samplePositions.empty()) {

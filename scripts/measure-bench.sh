@@ -21,7 +21,7 @@ run() {  # run NAME COMMAND...: one timed default run into $tmp/NAME-i
     for i in $(seq "$rounds"); do
         local start end
         start=$(date +%s.%N)
-        "$@" --out "$tmp/$name-$i" >"$tmp/$name-$i.log" 2>&1
+        "$@" --out "$tmp/$name-$i" >"$tmp/$name-$i.log" 2>&1 || { cat "$tmp/$name-$i.log"; exit 1; }
         end=$(date +%s.%N)
         echo "$end - $start" | bc >"$tmp/$name-$i.wall"
     done

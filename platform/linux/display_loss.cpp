@@ -51,10 +51,14 @@ int onIoError(Display*) { leave(); }
 void onCrash(int signal) {
     int saved = errno;
     if (serverGone()) leave();
-    // Not ours: put the previous handling back; returning repeats a fault under it, and an
-    // abort or a broken pipe, which do not repeat, are raised again.
-    restoreCrashHandling();
+    std::size_t i = 0;
+    while (kCrashSignals[i] != signal) ++i;
     errno = saved;
+    // A broken pipe the process ignored anyway only fails its write; keep watching.
+    if (signal == SIGPIPE && gPrevious[i].sa_handler == SIG_IGN) return;
+    // Not ours: put this signal's previous handling back; returning repeats a fault under
+    // it, and an abort or a broken pipe, which do not repeat, are raised again.
+    sigaction(signal, &gPrevious[i], nullptr);
     if (signal == SIGABRT || signal == SIGPIPE) raise(signal);
 }
 

@@ -62,7 +62,7 @@ bool tryDisplay(EGLDisplay display) {
 
 }  // namespace
 
-bool headlessCurrent() { return gContext != EGL_NO_CONTEXT; }
+bool headlessCurrent() { return gContext != EGL_NO_CONTEXT && eglGetCurrentContext() == gContext; }
 
 PROC headlessProcAddress(const char* name) { return (PROC)eglGetProcAddress(name); }
 

@@ -40,8 +40,8 @@ Window* findWindowBySdl(SDL_Window* sdl);
 Window* windowAt(int slot);  // the window in a table slot, null if the slot is free
 bool ensureVideo();
 // Before SDL_Init: keeps SDL off a Wayland compositor without an input seat, on which its
-// Wayland backend crashes; X11 is used instead where there is an X display. False, with a
-// line on stderr, when no driver is left (wayland_seat.cpp).
+// Wayland backend crashes. False, with a line on stderr, where SDL would go there
+// (wayland.cpp).
 bool chooseVideoDriver();
 // SDL_RaiseWindow, finished on Wayland before it returns, so that hiding or destroying the
 // window next is safe on every compositor (wayland.cpp).

@@ -2,8 +2,9 @@
 // - The choice of video driver where a compositor lacks an input seat. SDL 2.26's Wayland
 //   backend dereferences the missing wl_seat inside SDL_Init and the process dies by
 //   SIGSEGV (a compositor without input devices, Weston's headless backend). So before
-//   SDL_Init the layer asks the compositor SDL would use for its globals, once, and
-//   without a seat steers SDL to the X display if there is one, or refuses to start.
+//   SDL_Init, where SDL would reach that backend (no X display, which SDL 2.26 takes
+//   first, or a user's SDL_VIDEODRIVER naming wayland), the layer asks the compositor for
+//   its globals, once, and without a seat refuses to start.
 // - Raising a window. SDL asks the compositor for an activation token and uses it when the
 //   answer comes, by then perhaps for a surface already hidden or destroyed, which crashes
 //   sway 1.7 (Debian 12) and with it the user's whole session. A round trip right after
@@ -49,7 +50,8 @@ Seat probeSeat() {
     bool answered = wl_display_roundtrip(display) >= 0;
     wl_registry_destroy(registry);
     wl_display_disconnect(display);
-    // A compositor that does not answer is left to SDL, which fails on it without crashing.
+    // A connection that breaks during the round trip is left to SDL, which fails on it
+    // without crashing.
     return !answered || seat ? Seat::Offered : Seat::Missing;
 }
 
@@ -78,13 +80,11 @@ bool chooseVideoDriver() {
     bool userChose = chosen != nullptr && *chosen != '\0';
     // A list without wayland is the user's to keep; SDL never reaches its Wayland backend.
     if (userChose && !listNames(chosen, "wayland")) return true;
-    if (probeSeat() != Seat::Missing) return true;
+    // With an X display SDL 2.26 takes X11 before Wayland unless told otherwise, so a
+    // compositor that is slow to answer cannot hold up a program that runs on X.
     const char* x = std::getenv("DISPLAY");
-    if (!userChose && x != nullptr && *x != '\0') {
-        // At normal priority, so that SDL still reads the environment first.
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
-        return true;
-    }
+    if (!userChose && x != nullptr && *x != '\0') return true;
+    if (probeSeat() != Seat::Missing) return true;
     if (userChose)
         std::fprintf(stderr,
                      "quillmere: SDL_VIDEODRIVER=%s names wayland, but the Wayland compositor (%s) offers no input "

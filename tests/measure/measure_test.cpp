@@ -106,90 +106,80 @@ TEST(Coverage, LevelsIgnoreRareValuesAndEnds) {
 
 // ---- The tool on the real frame ------------------------------------------------------
 
-nlohmann::json gRun;
-std::string gRunError;
+// One small run of the tool, its results.json read back. Every fact below is llvmpipe's.
+TEST(Measured, LlvmpipeFacts) {
+    std::string dir = QUILL_MEASURE_OUT;
+    std::filesystem::remove_all(dir);
+    std::string command =
+        std::string(QUILL_MEASURE_EXE) + " --size 240x180 --reference-k 8 --out " + dir + " > " + dir + ".log 2>&1";
+    int status = std::system(command.c_str());
+    std::ifstream in(dir + "/results.json");
+    ASSERT_TRUE(status == 0 && in) << "the tool failed (" << status << "); see " << dir << ".log";
+    nlohmann::json run;
+    in >> run;
+    if (run["renderer"].get<std::string>().find("llvmpipe") == std::string::npos)
+        GTEST_SKIP() << "these facts are llvmpipe's, not " << run["renderer"];
+    auto capture = [&](const std::string& name) -> const nlohmann::json& {
+        for (const auto& c : run["captures"])
+            if (c["name"] == name) return c;
+        static const nlohmann::json missing;
+        ADD_FAILURE() << "no capture " << name;
+        return missing;
+    };
+    auto named = [&](const std::string& name) {
+        for (const auto& c : run["captures"])
+            if (c["name"] == name) return true;
+        return false;
+    };
 
-const nlohmann::json* captureNamed(const std::string& name) {
-    for (const auto& c : gRun["captures"])
-        if (c["name"] == name) return &c;
-    return nullptr;
-}
-
-class Measured : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        if (!gRun.is_null() || !gRunError.empty()) return;
-        std::string dir = (std::filesystem::temp_directory_path() / "quillmere-measure-test").string();
-        std::filesystem::remove_all(dir);
-        std::string command =
-            std::string(QUILL_MEASURE_EXE) + " --size 240x180 --reference-k 8 --out " + dir + " > " + dir + ".log 2>&1";
-        int status = std::system(command.c_str());
-        std::ifstream in(dir + "/results.json");
-        if (status != 0 || !in) {
-            gRunError = "the tool failed (" + std::to_string(status) + "); see " + dir + ".log";
-            return;
+    {
+        SCOPED_TRACE("sample counts");
+        const struct {
+            const char* name;
+            int requested, granted, effective;
+        } cases[] = {{"msaa-0", 0, 0, 1},   {"msaa-4", 4, 4, 4},      {"ssaa-2x2", 4, 4, 4},
+                     {"ssaa-3x3", 9, 9, 9}, {"ssaa-4x4", 16, 16, 16}, {"filter-trilinear", 0, 0, 1}};
+        for (const auto& c : cases) {
+            EXPECT_EQ(capture(c.name)["requested"], c.requested) << c.name;
+            EXPECT_EQ(capture(c.name)["granted"], c.granted) << c.name;
+            EXPECT_EQ(capture(c.name)["effective_samples"], c.effective) << c.name;
         }
-        in >> gRun;
+        // 4 is llvmpipe's only count: a request for 1 or 2 is granted 4 and left out.
+        EXPECT_FALSE(named("msaa-1"));
+        EXPECT_FALSE(named("msaa-2"));
+        EXPECT_EQ(run["sample_positions"]["4"].size(), 4u);
     }
-    void SetUp() override { ASSERT_TRUE(gRunError.empty()) << gRunError; }
-};
-
-TEST_F(Measured, SampleCountsOnLlvmpipe) {
-    ASSERT_NE(gRun["renderer"].get<std::string>().find("llvmpipe"), std::string::npos) << "these facts are llvmpipe's";
-    const struct {
-        const char* name;
-        int requested, granted, effective;
-    } cases[] = {{"msaa-0", 0, 0, 1},   {"msaa-4", 4, 4, 4},      {"ssaa-2x2", 4, 4, 4},
-                 {"ssaa-3x3", 9, 9, 9}, {"ssaa-4x4", 16, 16, 16}, {"filter-trilinear", 0, 0, 1}};
-    for (const auto& c : cases) {
-        const nlohmann::json* capture = captureNamed(c.name);
-        ASSERT_NE(capture, nullptr) << c.name;
-        EXPECT_EQ((*capture)["requested"], c.requested) << c.name;
-        EXPECT_EQ((*capture)["granted"], c.granted) << c.name;
-        EXPECT_EQ((*capture)["effective_samples"], c.effective) << c.name;
+    if (run["window"]["available"]) {
+        SCOPED_TRACE("the window without the override");
+        EXPECT_EQ(capture("window")["effective_samples"], 1);
+        EXPECT_EQ(run["window"]["samples"], 0);
+        EXPECT_NE(run["window"]["verdict"].get<std::string>().find("no anti-aliasing"), std::string::npos);
     }
-    // 4 is llvmpipe's only count: a request for 1 or 2 is granted 4 and left out.
-    EXPECT_EQ(captureNamed("msaa-1"), nullptr);
-    EXPECT_EQ(captureNamed("msaa-2"), nullptr);
-    EXPECT_EQ(gRun["sample_positions"]["4"].size(), 4u);
-}
-
-TEST_F(Measured, WindowHasOneSampleWithoutTheOverride) {
-    if (!gRun["window"]["available"]) GTEST_SKIP() << "no display: " << gRun["window"]["reason"];
-    const nlohmann::json* window = captureNamed("window");
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ((*window)["effective_samples"], 1);
-    EXPECT_EQ(gRun["window"]["samples"], 0);
-    EXPECT_NE(gRun["window"]["verdict"].get<std::string>().find("no anti-aliasing"), std::string::npos);
-}
-
-TEST_F(Measured, EdgeErrorFallsWithSamples) {
-    double none = (*captureNamed("msaa-0"))["edge_rmse"], msaa = (*captureNamed("msaa-4"))["edge_rmse"],
-           ssaa = (*captureNamed("ssaa-4x4"))["edge_rmse"];
-    EXPECT_GT(none, msaa);
-    EXPECT_GT(msaa, ssaa);
-    // Multisampling textures once per pixel, so interiors keep the one-sample error.
-    EXPECT_NEAR((*captureNamed("msaa-4"))["interior_rmse"].get<double>(),
-                (*captureNamed("msaa-0"))["interior_rmse"].get<double>(), 0.5);
-}
-
-TEST_F(Measured, FilteringChangesTheMinifiedCentre) {
-    double linear = (*captureNamed("filter-linear"))["centre_interior_rmse"];
-    double trilinear = (*captureNamed("filter-trilinear"))["centre_interior_rmse"];
-    double nearest = (*captureNamed("filter-nearest"))["centre_interior_rmse"];
-    EXPECT_GT(nearest, linear);
-    EXPECT_NE(trilinear, linear);
-    // The blades squeeze the texture about 3:1 across and not along, so one isotropic
-    // mipmap level blurs along them too; anisotropic filtering follows the footprint.
-    if (const nlohmann::json* aniso = captureNamed("filter-aniso-16")) {
-        EXPECT_LT((*aniso)["centre_interior_rmse"].get<double>(), linear);
+    {
+        SCOPED_TRACE("edge error falls with samples");
+        EXPECT_GT(capture("msaa-0")["edge_rmse"].get<double>(), capture("msaa-4")["edge_rmse"].get<double>());
+        EXPECT_GT(capture("msaa-4")["edge_rmse"].get<double>(), capture("ssaa-4x4")["edge_rmse"].get<double>());
+        // Multisampling textures once per pixel, so interiors keep the one-sample error.
+        EXPECT_NEAR(capture("msaa-4")["interior_rmse"].get<double>(), capture("msaa-0")["interior_rmse"].get<double>(),
+                    0.5);
     }
-}
-
-TEST_F(Measured, ReferenceConverges) {
-    EXPECT_LT(gRun["reference"]["check_rmse"].get<double>(), 2.0);
-    EXPECT_GT(gRun["reference"]["edge_pixels"].get<int>(), 500);
-    EXPECT_TRUE(gRun["complete"].get<bool>());
+    {
+        SCOPED_TRACE("filtering changes the minified centre");
+        double linear = capture("filter-linear")["centre_interior_rmse"];
+        EXPECT_GT(capture("filter-nearest")["centre_interior_rmse"].get<double>(), linear);
+        EXPECT_NE(capture("filter-trilinear")["centre_interior_rmse"].get<double>(), linear);
+        // The blades squeeze the texture about 3:1 across and not along, so one isotropic
+        // mipmap level blurs along them too; anisotropic filtering follows the footprint.
+        if (named("filter-aniso-16")) {
+            EXPECT_LT(capture("filter-aniso-16")["centre_interior_rmse"].get<double>(), linear);
+        }
+    }
+    {
+        SCOPED_TRACE("the reference converges");
+        EXPECT_LT(run["reference"]["check_rmse"].get<double>(), 2.0);
+        EXPECT_GT(run["reference"]["edge_pixels"].get<int>(), 500);
+        EXPECT_TRUE(run["complete"].get<bool>());
+    }
 }
 
 }  // namespace

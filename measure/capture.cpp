@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <set>
 
@@ -24,9 +25,12 @@ double now() { return std::chrono::duration<double>(std::chrono::steady_clock::n
 
 GlEntryPoints loadEntryPoints() {
     GlEntryPoints gl;
-    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    bool core30 = version && version[0] >= '3' && version[0] <= '9';
-    if (core30 || gfxHasExtension("GL_ARB_framebuffer_object")) {
+    // The context's version as major * 10 + minor: each entry point below is core from one.
+    int major = 0, minor = 0;
+    if (const char* text = reinterpret_cast<const char*>(glGetString(GL_VERSION)))
+        std::sscanf(text, "%d.%d", &major, &minor);
+    const int version = major * 10 + minor;
+    if (version >= 30 || gfxHasExtension("GL_ARB_framebuffer_object")) {
         gl.genFramebuffers = entry<PFNGLGENFRAMEBUFFERSPROC>("glGenFramebuffers");
         gl.deleteFramebuffers = entry<PFNGLDELETEFRAMEBUFFERSPROC>("glDeleteFramebuffers");
         gl.bindFramebuffer = entry<PFNGLBINDFRAMEBUFFERPROC>("glBindFramebuffer");
@@ -47,9 +51,9 @@ GlEntryPoints loadEntryPoints() {
                           gl.renderbufferStorageMultisample && gl.getRenderbufferParameteriv && gl.blitFramebuffer &&
                           gl.generateMipmap;
     }
-    if ((version && version[0] >= '4' && version[0] <= '9') || gfxHasExtension("GL_ARB_internalformat_query"))
+    if (version >= 42 || gfxHasExtension("GL_ARB_internalformat_query"))
         gl.getInternalformativ = entry<PFNGLGETINTERNALFORMATIVPROC>("glGetInternalformativ");
-    if (core30 || gfxHasExtension("GL_ARB_texture_multisample"))
+    if (version >= 32 || gfxHasExtension("GL_ARB_texture_multisample"))
         gl.getMultisamplefv = entry<PFNGLGETMULTISAMPLEFVPROC>("glGetMultisamplefv");
     gl.anisotropic = gfxHasExtension("GL_EXT_texture_filter_anisotropic");
     if (gl.anisotropic) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &gl.maxAnisotropy);

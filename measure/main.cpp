@@ -308,6 +308,14 @@ int main(int argc, char** argv) {
                      width, height, viewportMax[0], viewportMax[1], renderbufferMax);
         return finish(kSize);
     }
+    if (!gl.framebuffers && window && (width > client.right || height > client.bottom)) {
+        // Everything is then drawn in the window's back buffer, which holds no pixels past its client area.
+        std::fprintf(stderr,
+                     "quillmere-measure: without framebuffer objects --size can be at most the window's client area "
+                     "%ldx%ld\n",
+                     (long)client.right, (long)client.bottom);
+        return finish(kSize);
+    }
     if (!gl.framebuffers && !window) {
         std::fprintf(stderr, "quillmere-measure: the offscreen context has no framebuffer objects to draw into\n");
         return finish(kNoFramebuffers);

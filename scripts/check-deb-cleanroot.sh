@@ -47,7 +47,8 @@ cleanup() {
     fi
     rm -rf "$root"
 }
-trap cleanup EXIT
+# A root left behind fails the run, whatever came before.
+trap 'cleanup || exit 1' EXIT
 bind() { mkdir -p "$2"; mount --bind "$1" "$2"; }
 cleanup || exit 1
 cp -a "$base" "$root"

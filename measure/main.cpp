@@ -391,14 +391,10 @@ int main(int argc, char** argv) {
     r.k = k;
     r.kCheck = std::max(2, (int)std::lround(k * 0.75));
     Accumulator colour(width, height), cover(width, height), check(width, height);
-    for (int j = 0; j < k; ++j) {
-        progress("reference: row " + std::to_string(j + 1) + " of " + std::to_string(k));
-        for (int i = 0; i < k; ++i) {
-            double dx = (i + 0.5) / k - 0.5, dy = (j + 0.5) / k - 0.5;
-            colour.add(scene->render(single, dx, dy, false));
-            cover.add(scene->render(single, dx, dy, true));
-        }
-    }
+    progress("reference: " + std::to_string(k) + "x" + std::to_string(k));
+    scene->supersample(single, k, false, colour);
+    progress("reference: " + std::to_string(k) + "x" + std::to_string(k) + " coverage");
+    scene->supersample(single, k, true, cover);
     progress("reference: " + std::to_string(r.kCheck) + "x" + std::to_string(r.kCheck) + " convergence check");
     scene->supersample(single, r.kCheck, false, check);
     r.reference = colour.meanStored();

@@ -38,6 +38,7 @@ struct Options {
     bool headless = false;
     std::vector<std::string> modes = {"window", "msaa", "ssaa", "filter"};
     int referenceK = 16;
+    bool filterSweeps = false;
 };
 
 // Seconds spent in each phase, in the order they ran.
@@ -228,6 +229,8 @@ int main(int argc, char** argv) {
     app.add_option("--reference-k", o.referenceK, "The reference averages K x K sub-pixel renders")
         ->check(CLI::Range(2, 64))
         ->capture_default_str();
+    app.add_flag("--filter-sweeps", o.filterSweeps,
+                 "Also sweep the renderer's rotation through a whole turn for the level of detail by angle");
     CLI11_PARSE(app, argc, argv);
     std::set<std::string> modes(o.modes.begin(), o.modes.end());
 
@@ -492,6 +495,10 @@ int main(int argc, char** argv) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         if (gl.anisotropic) glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, 1.0f);
+        phases.start("filtering");
+        progress("filtering against the rules");
+        const Capture* shown = findCapture(r, "window");
+        r.filtering = measureFiltering(gl, *scene, single, shown ? &shown->image : nullptr, o.filterSweeps);
     }
     GLenum error = glGetError();
     for (Target& t : msaaTargets) releaseTarget(gl, t);

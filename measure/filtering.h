@@ -51,7 +51,8 @@ struct AnisoRow {
     int requested = 1;
     double delivered = 0;  // Pmax / 2^lambda' on a 16 : 1 footprint
     double lambda = 0;
-    bool samePicture = false;  // the ring is identical with the next lower degree
+    std::vector<double> lambdas;  // the 16 : 1 tiles at 0, 30 and 45 degrees
+    bool samePicture = false;     // every tile decodes as with the next lower degree
     std::string verdict;
 };
 

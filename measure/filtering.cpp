@@ -344,7 +344,7 @@ void probeSweeps(const GlEntryPoints& gl, Filtering& f, Probe& probe) {
     f.blendWidth = counted ? std::min(1.0, (double)mid / (double)counted / 0.94) : 0;
     f.trilinear = f.blendWidth >= 0.9 ? "true trilinear: levels blend across the whole octave"
                   : f.blendWidth < 0.05
-                      ? "no blend between levels: trilinear delivered as nearest mipmap"
+                      ? "trilinear optimisation: no blend between levels at all (nearest mipmap)"
                       : format("trilinear optimisation: levels blend over only %.2f of each octave", f.blendWidth);
 
     // The same walk with nearest-mipmap selection: where the level switches.
@@ -556,19 +556,21 @@ ProgramCheck judgeProgramPicture(const Image& picture, const FrameModel& model,
             c.rmseNearest, c.rmseBilinear);
         return c;
     }
-    std::string best;
+    // Every setting of the driver's own that gives this picture; one driver may give the same for several.
+    std::string names;
     double bestRmse = INFINITY;
     for (const auto& [name, image] : alternatives) {
         if (image.width != picture.width || image.height != picture.height) continue;
         const double d = rmse(picture, image);
-        if (d < bestRmse) bestRmse = d, best = name;
+        bestRmse = std::min(bestRmse, d);
+        if (d <= 1.0) names += (names.empty() ? "" : " or ") + name;
     }
-    if (!best.empty() && bestRmse <= 1.0) {
-        c.delivered = best;
+    if (!names.empty()) {
+        c.delivered = names;
         c.verdict = format(
-            "a forced filter: %s (identical to the driver's own %s picture, RMSE %.2f; %.2f from the "
+            "a forced filter: %s (the driver's own picture with that setting, RMSE %.2f; %.2f from the "
             "processor's bilinear filter)",
-            best.c_str(), best.c_str(), bestRmse, c.rmseBilinear);
+            names.c_str(), bestRmse, c.rmseBilinear);
     } else {
         c.delivered = "unknown";
         c.verdict = format(

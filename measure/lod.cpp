@@ -10,7 +10,9 @@
 namespace measure {
 
 Rgb8 codedLevel(int level) {
-    return {(std::uint8_t)(level % 2 ? 255 : 0), (std::uint8_t)(kCodedGreenStep * level), (std::uint8_t)kCodedBlue};
+    const int k = level % 4;
+    return {(std::uint8_t)(k == 1 || k == 2 ? 255 : 0), (std::uint8_t)(kCodedGreenStep * level),
+            (std::uint8_t)(k >= 2 ? 255 : 0)};
 }
 
 Rgb8 codedBlend(double lambda, int levels) {
@@ -23,21 +25,23 @@ Rgb8 codedBlend(double lambda, int levels) {
 }
 
 double decodeLod(Rgb8 colour, int levels) {
-    if (std::abs((int)colour.b - kCodedBlue) > 3) return NAN;
-    const double coarse = (double)colour.g / kCodedGreenStep;
-    double best = NAN, bestDistance = 1e9;
-    // Green names the pair of levels to within a few hundredths; red gives the fraction between them.
-    for (int level = (int)std::floor(coarse) - 1; level <= (int)std::floor(coarse) + 1; ++level) {
-        if (level < 0 || level > levels - 2) continue;
-        const double red = colour.r / 255.0;
-        const double lambda = level + (level % 2 ? 1 - red : red);
-        if (std::fabs(lambda - coarse) < bestDistance) {
-            bestDistance = std::fabs(lambda - coarse);
-            best = lambda;
+    double best = NAN;
+    int bestError = 4;  // at most 3 levels from the blend in any channel
+    for (int level = 0; level + 1 < levels; ++level) {
+        const Rgb8 a = codedLevel(level), b = codedLevel(level + 1);
+        // The one fine channel that ramps between these two levels gives the fraction.
+        const bool red = a.r != b.r;
+        const int from = red ? a.r : a.b, to = red ? b.r : b.b, got = red ? colour.r : colour.b;
+        const double f = std::clamp((double)(got - from) / (to - from), 0.0, 1.0);
+        const Rgb8 expected = codedBlend(level + f, levels);
+        const int error = std::max(
+            {std::abs(colour.r - expected.r), std::abs(colour.g - expected.g), std::abs(colour.b - expected.b)});
+        if (error < bestError) {
+            bestError = error;
+            best = level + f;
         }
     }
-    // Green rounds to a step of 1 / kCodedGreenStep; anything farther is no coded blend.
-    return bestDistance <= 2.5 / kCodedGreenStep ? best : NAN;
+    return best;
 }
 
 int mipLevels(int size) {

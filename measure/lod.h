@@ -10,10 +10,11 @@ struct Rgb8 {
     std::uint8_t r = 0, g = 0, b = 0;
 };
 
-// Red alternates 0 / 255 from level to level (the blend fraction, fine), green climbs by
-// kCodedGreenStep a level (which pair of levels, coarse), blue stays kCodedBlue.
+// Red and blue walk a two-bit Gray code (0 0, 1 0, 1 1, 0 1) from level to level, so
+// between any two neighbours exactly one of them ramps: the blend fraction to 1/255 with
+// no doubt about the side of a whole level. Green climbs by kCodedGreenStep a level and
+// names the group of four.
 inline constexpr int kCodedGreenStep = 20;
-inline constexpr int kCodedBlue = 128;
 
 Rgb8 codedLevel(int level);
 // The colour of a true linear blend at lambda, clamped to levels 0 .. levels - 1.

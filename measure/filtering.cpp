@@ -474,8 +474,8 @@ void rotationSweep(const GlEntryPoints& gl, Filtering& f, Scene& scene, const Ta
     const float saved = gRotZ;
     constexpr int kBins = 18;
     std::vector<std::vector<double>> bins(kBins);
-    for (int step = 0; step < 72; ++step) {
-        gRotZ = saved + 5.0f * (float)step;
+    for (int step = 0; step < 36; ++step) {
+        gRotZ = saved + 10.0f * (float)step;
         const FrameModel model = ringModel(gl, target, kCodedSize);
         const Image picture = ringPicture(gl, scene, target, coded, Sampling{});
         for (int y = 0; y < model.height(); ++y)
@@ -483,7 +483,7 @@ void rotationSweep(const GlEntryPoints& gl, Filtering& f, Scene& scene, const Ta
                 if (!model.inner(x, y)) continue;
                 const double l = decodeLod(pixel(picture, x, y), mipLevels(kCodedSize));
                 const Lod lod = lodOf(model.at(x, y).footprint);
-                if (std::isnan(l) || l < 0.02 || l > mipLevels(kCodedSize) - 1.02 || lod.anisotropy > 1.5) continue;
+                if (std::isnan(l) || l < 0.02 || l > mipLevels(kCodedSize) - 1.02) continue;
                 bins[std::min(kBins - 1, (int)(lod.angle / (90.0 / kBins)))].push_back(l - lod.exact);
             }
     }

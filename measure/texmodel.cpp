@@ -39,7 +39,7 @@ Lod lodOf(const Footprint& f) {
     lod.lower = std::log2(std::max(mu, mv));
     lod.upper = std::log2(mu + mv);
     lod.anisotropy = std::min(px, py) > 0 ? std::max(px, py) / std::min(px, py) : INFINITY;
-    double angle = std::atan2(f.dvdx, f.dudx) * 180.0 / M_PI;
+    double angle = (px >= py ? std::atan2(f.dvdx, f.dudx) : std::atan2(f.dvdy, f.dudy)) * 180.0 / M_PI;
     lod.angle = std::fmod(std::fmod(angle, 90.0) + 90.0, 90.0);
     return lod;
 }

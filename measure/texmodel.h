@@ -20,7 +20,7 @@ struct Lod {
     double lower = 0;
     double upper = 0;
     double anisotropy = 1;  // the longer screen axis's length over the shorter's
-    double angle = 0;       // degrees of the x derivative against the u axis, folded into [0, 90)
+    double angle = 0;       // degrees of the longer screen axis's image against the u axis, in [0, 90)
 };
 
 Lod lodOf(const Footprint& f);

@@ -330,6 +330,7 @@ void probeSweeps(const GlEntryPoints& gl, Filtering& f, Probe& probe) {
         exact.push_back(l);
     }
     got = probe.run(walk, Sampling{});
+    const std::vector<double> trilinear = got;
     std::vector<double> offsets;
     std::size_t mid = 0, counted = 0;
     for (std::size_t i = 0; i < walk.size(); ++i) {
@@ -351,18 +352,27 @@ void probeSweeps(const GlEntryPoints& gl, Filtering& f, Probe& probe) {
     Sampling nearest;
     nearest.min = GL_LINEAR_MIPMAP_NEAREST;
     got = probe.run(walk, nearest);
-    std::vector<double> switches;
+    std::vector<double> switches, ownSwitches;
     for (std::size_t i = 1; i < walk.size(); ++i)
-        if (!std::isnan(got[i]) && !std::isnan(got[i - 1]) && std::lround(got[i]) > std::lround(got[i - 1]))
+        if (!std::isnan(got[i]) && !std::isnan(got[i - 1]) && std::lround(got[i]) > std::lround(got[i - 1])) {
             switches.push_back(exact[i] - 1.0 / 64 - std::floor(exact[i] - 1.0 / 64));
+            if (!std::isnan(trilinear[i]) && !std::isnan(trilinear[i - 1])) {
+                const double own = (trilinear[i] + trilinear[i - 1]) / 2;
+                ownSwitches.push_back(own - std::floor(own));
+            }
+        }
     f.roundingThreshold = percentile(switches, 0.5);
+    f.roundingOwn = percentile(ownSwitches, 0.5);
     if (std::isnan(f.roundingThreshold))
         f.rounding = "not measured";
     else if (std::fabs(f.roundingThreshold - 0.5) <= 1.0 / 32)
-        f.rounding =
-            format("rounds to the nearest level (switches at frac %.2f, as both allowed rules)", f.roundingThreshold);
+        f.rounding = format(
+            "rounds to the nearest level (switches at frac %.2f of exact lambda, %.2f of its own trilinear "
+            "lambda; the two allowed rules differ only at 0.5 itself)",
+            f.roundingThreshold, f.roundingOwn);
     else
-        f.rounding = format("switches at frac %.2f, outside the rules (0.5)", f.roundingThreshold);
+        f.rounding = format("switches at frac %.2f of exact lambda (%.2f of its own), not at 0.5 as the rules",
+                            f.roundingThreshold, f.roundingOwn);
 
     // GL_TEXTURE_LOD_BIAS at +-0.5 checks the decoding and shows a clamped negative bias.
     std::vector<Footprint> part;

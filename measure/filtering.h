@@ -83,7 +83,8 @@ struct Filtering {
     double blendWidth = 0;
     std::string trilinear;
     double probeBias = 0;
-    double roundingThreshold = 0;
+    double roundingThreshold = 0;  // frac of exact lambda where nearest-mipmap selection switches
+    double roundingOwn = 0;        // the same in the driver's own trilinear lambda
     std::string rounding;
     double biasPlus = 0, biasMinus = 0;
     std::string biasVerdict;

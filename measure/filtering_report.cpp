@@ -113,7 +113,9 @@ nlohmann::ordered_json filteringJson(const Filtering& f) {
                       {"verdict", f.trilinear},
                       {"bias_axis_aligned", num(f.probeBias)},
                       {"samples_frac_blend", blend}};
-    j["nearest_mipmap"] = {{"switch_frac", num(f.roundingThreshold)}, {"verdict", f.rounding}};
+    j["nearest_mipmap"] = {{"switch_frac", num(f.roundingThreshold)},
+                           {"switch_frac_own_lambda", num(f.roundingOwn)},
+                           {"verdict", f.rounding}};
     j["lod_bias"] = {{"plus_half", num(f.biasPlus)}, {"minus_half", num(f.biasMinus)}, {"verdict", f.biasVerdict}};
     json aniso = json::array();
     for (const AnisoRow& a : f.aniso)

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <numbers>
 #include <cstdio>
 #include <cstring>
 
@@ -46,7 +47,7 @@ std::string format(const char* f, A... a) {
 // The texture-matrix footprint of an isotropic scale 2^lambda stretched by `ratio` along
 // a major axis at `degrees` to the u axis.
 Footprint footprintAt(double lambda, double ratio, double degrees) {
-    const double s = std::exp2(lambda), a = degrees * M_PI / 180.0;
+    const double s = std::exp2(lambda), a = degrees * std::numbers::pi / 180.0;
     return {ratio * s * std::cos(a), ratio * s * std::sin(a), -s * std::sin(a), s * std::cos(a)};
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace measure {
 namespace {
@@ -39,7 +40,7 @@ Lod lodOf(const Footprint& f) {
     lod.lower = std::log2(std::max(mu, mv));
     lod.upper = std::log2(mu + mv);
     lod.anisotropy = std::min(px, py) > 0 ? std::max(px, py) / std::min(px, py) : INFINITY;
-    double angle = (px >= py ? std::atan2(f.dvdx, f.dudx) : std::atan2(f.dvdy, f.dudy)) * 180.0 / M_PI;
+    double angle = (px >= py ? std::atan2(f.dvdx, f.dudx) : std::atan2(f.dvdy, f.dudy)) * 180.0 / std::numbers::pi;
     lod.angle = std::fmod(std::fmod(angle, 90.0) + 90.0, 90.0);
     return lod;
 }

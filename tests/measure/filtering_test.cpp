@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <string>
 
 namespace {
@@ -18,13 +19,13 @@ using namespace measure;
 
 // An isotropic footprint of scale s rotated by `degrees`.
 Footprint rotatedSquare(double s, double degrees) {
-    const double a = degrees * M_PI / 180;
+    const double a = degrees * std::numbers::pi / 180;
     return {s * std::cos(a), s * std::sin(a), -s * std::sin(a), s * std::cos(a)};
 }
 
 TEST(TexModel, SquareAtKnownScaleAndAngle) {
     // A turned square: max(mu, mv) is s max(|cos|, |sin|) and mu + mv twice that.
-    const double c30 = std::log2(std::cos(M_PI / 6));
+    const double c30 = std::log2(std::cos(std::numbers::pi / 6));
     const struct {
         double scale, degrees, exact, lower;
     } cases[] = {
@@ -180,7 +181,7 @@ TEST(FilteringDriver, ReportsThisDriversFacts) {
         if (renderer.find("softpipe") != std::string::npos) {
             // The larger absolute derivative: cos 45 and cos 30 below the exact length.
             EXPECT_NEAR(f.error45, -0.5, 0.06);
-            EXPECT_NEAR(f.error30, std::log2(std::cos(M_PI / 6)), 0.06);
+            EXPECT_NEAR(f.error30, std::log2(std::cos(std::numbers::pi / 6)), 0.06);
             for (int i : {1, 2, 4}) {
                 EXPECT_NEAR(f.aniso[i].delivered, f.aniso[i].requested, 0.15 * f.aniso[i].requested);
                 EXPECT_FALSE(f.aniso[i].samePicture);

@@ -56,9 +56,9 @@ std::string plot(const std::string& xLabel, const std::string& yLabel, double x0
       << "' fill='none' stroke='black'/>\n";
     for (int i = 0; i <= 4; ++i) {
         const double x = x0 + (x1 - x0) * i / 4, y = y0 + (y1 - y0) * i / 4;
-        s << "<text x='" << px(x) << "' y='" << h - bottom + 14 << "' text-anchor='middle'>" << fix(x, 2)
-          << "</text><text x='" << left - 6 << "' y='" << py(y) + 4 << "' text-anchor='end'>" << fix(y, 2)
-          << "</text>\n";
+        s << "<text x='" << px(x) << "' y='" << h - bottom + 14 << "' text-anchor='middle'>"
+          << fix(x, x1 - x0 > 10 ? 0 : 2) << "</text><text x='" << left - 6 << "' y='" << py(y) + 4
+          << "' text-anchor='end'>" << fix(y, 2) << "</text>\n";
     }
     s << "<text x='" << (left + w - right) / 2 << "' y='" << h - 6 << "' text-anchor='middle'>" << xLabel
       << "</text>\n<text x='12' y='" << (top + h - bottom) / 2 << "' transform='rotate(-90 12 "

@@ -12,7 +12,7 @@ trap 'rm -rf "$out"' EXIT
 run() {
     name=$1
     shift
-    env "$@" "$tool" --headless --modes filter --reference-k 2 --out "$out/$name" >"$out/$name.log" 2>&1 ||
+    env "$@" "$tool" --headless --modes filter --reference-k 2 --size 410x300 --out "$out/$name" >"$out/$name.log" 2>&1 ||
         { cat "$out/$name.log"; echo "FAIL: the $name run exited $?"; exit 1; }
 }
 run nearest LD_PRELOAD="$preload${LD_PRELOAD:+ $LD_PRELOAD}" QUILL_FORCE_FILTER=nearest

@@ -423,6 +423,14 @@ void probeSweeps(const GlEntryPoints& gl, Filtering& f, Probe& probe) {
         row.delivered = std::exp2(isotropic - l[0]);
         f.aniso.push_back(row);
     }
+    // The footprint stretched from 1 : 1 to 16 : 1 at the highest degree: does the driver follow it?
+    std::vector<Footprint> ladder;
+    for (int ratio = 1; ratio <= 16; ratio *= 2) ladder.push_back(footprintAt(1, ratio, 30));
+    Sampling highest;
+    highest.anisotropy = std::min(16.0f, gl.maxAnisotropy);
+    const std::vector<double> plain = probe.run(ladder, Sampling{}), filtered = probe.run(ladder, highest);
+    for (std::size_t i = 0; i < ladder.size(); ++i)
+        f.stretch.push_back({(double)(1 << i), std::exp2(plain[i] - filtered[i])});
 }
 
 // Reads a texture level of the bound texture as 0xRRGGBBAA words.
@@ -503,7 +511,33 @@ void rotationSweep(const GlEntryPoints& gl, Filtering& f, Scene& scene, const Ta
         if (!bins[b].empty()) f.rotation.push_back({(b + 0.5) * 90.0 / kBins, percentile(bins[b], 0.5), 0, 0});
 }
 
+// The driver's own pictures of the ring under settings a driver might force on the program.
+std::vector<std::pair<std::string, Image>> driverAlternatives(const GlEntryPoints& gl, Scene& scene,
+                                                              const Target& target) {
+    glBindTexture(GL_TEXTURE_2D, gTestTexture);
+    gl.generateMipmap(GL_TEXTURE_2D);
+    std::vector<std::pair<std::string, Image>> alternatives = {
+        {"trilinear", ringPicture(gl, scene, target, gTestTexture, {})}};
+    for (int n = 2; gl.anisotropic && n <= 16 && n <= gl.maxAnisotropy; n *= 2)
+        alternatives.push_back({"GL_LINEAR with anisotropy " + std::to_string(n),
+                                ringPicture(gl, scene, target, gTestTexture, {GL_LINEAR, GL_LINEAR, (float)n, 0})});
+    glBindTexture(GL_TEXTURE_2D, gTestTexture);
+    apply(gl, {GL_LINEAR, GL_LINEAR, 1, 0});
+    return alternatives;
+}
+
 }  // namespace
+
+ProgramCheck judgePresentedPicture(const GlEntryPoints& gl, Scene& scene, const Target& target,
+                                   const Image& presented) {
+    if (!gl.framebuffers || presented.width != target.width || presented.height != target.height) {
+        ProgramCheck c;
+        c.asked = "GL_LINEAR";
+        c.verdict = "not judged: the picture's size differs from the target's";
+        return c;
+    }
+    return judgeProgramPicture(presented, ringModel(gl, target, 256), driverAlternatives(gl, scene, target));
+}
 
 FrameModel ringModel(const GlEntryPoints& gl, const Target& target, int textureSize) {
     if (gl.bindFramebuffer) gl.bindFramebuffer(GL_FRAMEBUFFER, target.window ? 0 : target.draw);
@@ -617,15 +651,7 @@ Filtering measureFiltering(const GlEntryPoints& gl, Scene& scene, const Target& 
     const Sampling program{GL_LINEAR, GL_LINEAR, 1, 0};
     const Image linear = ringPicture(gl, scene, target, gTestTexture, program);
     const Image nearest = ringPicture(gl, scene, target, gTestTexture, {GL_NEAREST, GL_NEAREST, 1, 0});
-    gl.generateMipmap(GL_TEXTURE_2D);
-    std::vector<std::pair<std::string, Image>> alternatives = {
-        {"trilinear", ringPicture(gl, scene, target, gTestTexture, {})}};
-    for (int n = 2; gl.anisotropic && n <= 16 && n <= gl.maxAnisotropy; n *= 2) {
-        alternatives.push_back({"GL_LINEAR with anisotropy " + std::to_string(n),
-                                ringPicture(gl, scene, target, gTestTexture, {GL_LINEAR, GL_LINEAR, (float)n, 0})});
-    }
-    glBindTexture(GL_TEXTURE_2D, gTestTexture);
-    apply(gl, program);
+    const std::vector<std::pair<std::string, Image>> alternatives = driverAlternatives(gl, scene, target);
     ProgramCheck asLinear = judgeProgramPicture(linear, model, alternatives);
     ProgramCheck asNearest;
     asNearest.asked = "GL_NEAREST";

@@ -92,10 +92,13 @@ struct Filtering {
     float maxAnisotropy = 1;
     std::vector<AnisoRow> aniso;
     std::string anisoVerdict;
+    std::vector<std::pair<double, double>> stretch;  // footprint ratio, delivered at the highest degree
     // The program's filters on the ring against the processor's.
     std::vector<ProgramCheck> program;
     ProgramCheck window;
     bool windowChecked = false;
+    ProgramCheck presented;  // quillmere's presented window, where a capture of it is given
+    bool presentedChecked = false;
     double forcedAnisotropyRmse = 0;
     std::vector<MipCheck> generated;
     std::string generatedVerdict;
@@ -114,6 +117,11 @@ FrameModel ringModel(const GlEntryPoints& gl, const Target& target, int textureS
 // settings, by name, which name a forced filter the processor's models do not explain.
 ProgramCheck judgeProgramPicture(const Image& picture, const FrameModel& model,
                                  const std::vector<std::pair<std::string, Image>>& alternatives);
+
+// quillmere's presented window (a capture of the same size as `target`, the program's own
+// settings) judged as judgeProgramPicture does, with the model and the driver's alternatives
+// made here; for Filtering::presented.
+ProgramCheck judgePresentedPicture(const GlEntryPoints& gl, Scene& scene, const Target& target, const Image& presented);
 
 // Everything above on the one-sample target; `window` (may be null) is the tool's window
 // drawn with the program's settings. The sweeps through the renderer's rotation only with `sweeps`.

@@ -90,6 +90,7 @@ nlohmann::ordered_json filteringJson(const Filtering& f) {
     j["program"] = json::array();
     for (const ProgramCheck& c : f.program) j["program"].push_back(programJson(c));
     j["window"] = f.windowChecked ? programJson(f.window) : json(nullptr);
+    j["presented_window"] = f.presentedChecked ? programJson(f.presented) : json(nullptr);
     j["ring_lod"] = {{"pixels", f.ring.pixels},
                      {"bias", num(f.ring.bias)},
                      {"spread", num(f.ring.spread)},
@@ -117,6 +118,8 @@ nlohmann::ordered_json filteringJson(const Filtering& f) {
                            {"switch_frac_own_lambda", num(f.roundingOwn)},
                            {"verdict", f.rounding}};
     j["lod_bias"] = {{"plus_half", num(f.biasPlus)}, {"minus_half", num(f.biasMinus)}, {"verdict", f.biasVerdict}};
+    json stretch = json::array();
+    for (const auto& [ratio, delivered] : f.stretch) stretch.push_back({ratio, num(delivered)});
     json aniso = json::array();
     for (const AnisoRow& a : f.aniso)
         aniso.push_back({{"requested", a.requested},
@@ -124,11 +127,10 @@ nlohmann::ordered_json filteringJson(const Filtering& f) {
                          {"lambda", num(a.lambda)},
                          {"same_picture_as_lower", a.samePicture},
                          {"verdict", a.verdict}});
-    j["anisotropy"] = {{"supported", f.anisotropic},
-                       {"max", f.maxAnisotropy},
-                       {"verdict", f.anisoVerdict},
-                       {"degrees", aniso},
-                       {"forced_changes_program_rmse", num(f.forcedAnisotropyRmse)}};
+    j["anisotropy"] = {
+        {"supported", f.anisotropic},         {"max", f.maxAnisotropy},
+        {"verdict", f.anisoVerdict},          {"degrees", aniso},
+        {"stretch_ratio_delivered", stretch}, {"forced_changes_program_rmse", num(f.forcedAnisotropyRmse)}};
     json mips = json::array();
     for (const MipCheck& m : f.generated)
         mips.push_back({{"level", m.level}, {"rmse", num(m.rmse)}, {"largest", m.largest}});
@@ -217,6 +219,11 @@ std::string filteringHtml(const Filtering& f) {
       << ", -0.5 by " << fix(f.biasMinus, 3) << ": " << esc(f.biasVerdict) << ".</p>\n";
     h << "<p>Anisotropy: " << esc(f.anisoVerdict.empty() ? "not measured" : f.anisoVerdict);
     if (f.anisotropic) h << " (a 16:1 footprint; delivered = 2^(lambda at anisotropy 1 - lambda at the degree))";
+    if (!f.stretch.empty()) {
+        h << ". At the highest degree a footprint stretched 1, 2, 4, 8, 16 : 1 gets";
+        for (const auto& [ratio, delivered] : f.stretch) h << (ratio > 1 ? ", " : " ") << fix(delivered, 1);
+        h << " : 1";
+    }
     h << ".</p>\n<p>Generated mipmaps: " << esc(f.generatedVerdict) << ".</p>\n";
     return h.str();
 }

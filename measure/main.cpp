@@ -3,6 +3,7 @@
 // supersampled reference.
 #include "app/app.h"
 #include "measure/capture.h"
+#include "measure/checks.h"
 #include "measure/report.h"
 #include "platform/headless.h"
 #include "render/gfx.h"
@@ -228,8 +229,16 @@ int main(int argc, char** argv) {
     app.add_option("--reference-k", o.referenceK, "The reference averages K x K sub-pixel renders")
         ->check(CLI::Range(2, 64))
         ->capture_default_str();
+    ExpectOptions expect;
+    addExpectOptions(app, expect);
+    CompareOptions compare;
+    CLI::App* compareCommand = addCompareCommand(app, compare);
     CLI11_PARSE(app, argc, argv);
+    if (compareCommand->parsed()) return runCompare(compare);
     std::set<std::string> modes(o.modes.begin(), o.modes.end());
+    // A wrong expectations file or baseline is refused before anything is rendered.
+    ExpectPlan plan;
+    if (int status = prepareExpectations(expect, plan)) return status;
 
     int width = 0, height = 0;
     if (!o.size.empty() && !parseSize(o.size, width, height)) {
@@ -524,6 +533,7 @@ int main(int argc, char** argv) {
         total += seconds;
     }
     std::printf("total %.2f s\nreport: %s/index.html\n", total, o.out.c_str());
+    const int checked = checkRun(plan, o.out);
     if (!gl.framebuffers) {
         std::fprintf(stderr, "quillmere-measure: no framebuffer objects: the report holds window and ssaa only\n");
         return finish(kNoFramebuffers);
@@ -532,5 +542,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillmere-measure: OpenGL error %u during the captures\n", error);
         return finish(kCaptureFailed);
     }
-    return finish(kWhole);
+    return finish(checked);
 }

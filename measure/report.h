@@ -10,6 +10,9 @@
 
 namespace measure {
 
+// results.json's layout version (docs/results.schema.json); raised when a field changes meaning or goes.
+constexpr int kSchemaVersion = 1;
+
 struct Capture {
     std::string name;  // window, msaa-N, ssaa-KxK, filter-...
     std::string kind;  // window, msaa, ssaa, filter

@@ -1,6 +1,7 @@
 // Expectations: the parser, the lookup of figures in results.json, the checks and JUnit XML.
 #include "measure/expect.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -172,7 +173,9 @@ bool parseOperand(Scanner& in, const std::set<std::string>& runs, Operand& out, 
     }
     std::string name;
     if (!in.path(name, why)) {
-        if (!scaled) why = "expected a number, a \"string\", true, false, a figure or a run's name";
+        if (in.column() == column && !scaled)
+            why = "expected a number, a \"string\", true, false, a figure or a run's name";
+        column = in.column();
         return false;
     }
     out.number = factor;
@@ -199,8 +202,10 @@ bool parseLine(const std::string& line, const std::set<std::string>& runs, Expec
                int& column) {
     Scanner in(line);
     in.skipSpace();
-    column = in.column();
-    if (!in.path(e.path, why)) return false;
+    if (!in.path(e.path, why)) {
+        column = in.column();
+        return false;
+    }
     in.skipSpace();
     column = in.column();
     static const std::pair<const char*, Op> ops[] = {{"==", Op::Eq}, {"!=", Op::Ne}, {"<=", Op::Le},
@@ -227,7 +232,7 @@ bool parseLine(const std::string& line, const std::set<std::string>& runs, Expec
         e.hasOperand = false;
         if (in.atEnd()) return true;
         column = in.column();
-        if (!in.startsWith("of")) {
+        if (!in.startsWith("of") || std::isalnum((unsigned char)line[(std::size_t)column + 1])) {
             why = "expected \"of\" and a value after the tolerance, or the end of the line";
             return false;
         }
@@ -450,7 +455,10 @@ Outcome checkExpectation(const Expectation& e, const Json& results, const std::m
         case Op::Le: o.held = *a <= *b; break;
         case Op::Gt: o.held = *a > *b; break;
         case Op::Ge: o.held = *a >= *b; break;
-        case Op::Within: o.held = std::fabs(*a - *b) <= e.tolerance; break;
+        case Op::Within:
+            // Decimal tolerances are not exact in binary: a difference of exactly T holds.
+            o.held = std::fabs(*a - *b) <= e.tolerance * (1 + 1e-12) + 1e-12 * std::max(std::fabs(*a), std::fabs(*b));
+            break;
     }
     return o;
 }

@@ -218,7 +218,8 @@ bool writeComparison(const std::vector<Run>& runs, const std::vector<Suite>& sui
     h << "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>quillmere-measure comparison</title>\n"
       << "<style>body{font-family:sans-serif;margin:16px}table{border-collapse:collapse;margin:6px 0}"
       << "td,th{border:1px solid #bbb;padding:3px 6px;text-align:right;vertical-align:top}"
-      << "td:first-child,th:first-child,td.text{text-align:left}span.summary{font-size:15px;background:#eef;"
+      << "td:first-child,th:first-child,td.text{text-align:left}td:first-child{white-space:nowrap}span.summary{font-"
+         "size:15px;background:#eef;"
       << "display:block;max-width:520px}td.diff{color:#555;background:#f6f6f6}td.same{color:#aaa}"
       << "td.up{background:#fde8e8}td.down{background:#e6f4e6}img.px{image-rendering:pixelated;border:1px solid #999}"
       << "figure{display:inline-block;margin:3px}figcaption{font-size:12px}.changes{background:#fff4d6;"
@@ -318,15 +319,15 @@ bool writeComparison(const std::vector<Run>& runs, const std::vector<Suite>& sui
                 if ((it.value().is_number() || it.value().is_null()) && it.key() != "name" && it.key() != "kind" &&
                     std::find(figures.begin(), figures.end(), it.key()) == figures.end())
                     figures.push_back(it.key());
-    // Keep the order of the first run's captures, which is the report's.
-    if (!runs[0].results["captures"].empty()) {
-        std::vector<std::string> ordered;
-        for (auto it = runs[0].results["captures"][0].begin(); it != runs[0].results["captures"][0].end(); ++it)
-            if (std::find(figures.begin(), figures.end(), it.key()) != figures.end()) ordered.push_back(it.key());
-        for (const std::string& f : figures)
-            if (std::find(ordered.begin(), ordered.end(), f) == ordered.end()) ordered.push_back(f);
-        figures = ordered;
-    }
+    // The figures a reader compares first lead; the rest follow in the order met.
+    const char* leading[] = {"effective_samples", "edge_rmse", "interior_rmse", "centre_interior_rmse", "ssim", "psnr"};
+    auto rest = std::stable_partition(figures.begin(), figures.end(), [&](const std::string& f) {
+        return std::find(std::begin(leading), std::end(leading), f) != std::end(leading);
+    });
+    std::stable_sort(figures.begin(), rest, [&](const std::string& a, const std::string& b) {
+        return std::find(std::begin(leading), std::end(leading), a) <
+               std::find(std::begin(leading), std::end(leading), b);
+    });
     h << "<h2>Figures per mode</h2>\n<p>&Delta;: the run's figure minus " << escape(runs[0].name)
       << "'s. RMSE figures in 8-bit levels against each run's own reference.</p>\n";
     h << "<div style='overflow-x:auto'><table id='figures'><thead><tr><th rowspan='2'>mode</th>";

@@ -9,14 +9,14 @@
 
 namespace measure {
 
-// The exit statuses of compare and of expectations, after the run's own (0 to 7).
+// The exit statuses of compare and of expectations, after the run's own (0 to 8).
 enum CompareExit {
-    kExpectFailed = 8,     // an expectation did not hold (the report or page is written)
-    kExpectFile = 9,       // the expectations file is unreadable or malformed (nothing rendered)
-    kNoReport = 10,        // a folder is missing or holds no results.json
-    kForeign = 11,         // a results.json that is not JSON or not quillmere-measure's
-    kUnknownVersion = 12,  // a schema_version this build does not read
-    kSizesDiffer = 13,     // runs of different frame sizes
+    kExpectFailed = 9,     // an expectation did not hold (the report or page is written)
+    kExpectFile = 10,      // the expectations file is unreadable or malformed (nothing rendered)
+    kNoReport = 11,        // a folder is missing or holds no results.json
+    kForeign = 12,         // a results.json that is not JSON or not quillmere-measure's
+    kUnknownVersion = 13,  // a schema_version this build does not read
+    kSizesDiffer = 14,     // runs of different frame sizes
 };
 
 // One report folder, read.

@@ -28,7 +28,7 @@ TEXT
 check "expectations hold on llvmpipe: status 0" "[ $? -eq 0 ] && grep -q '4 held, 0 failed' $tmp/a.out"
 softpipe "$tool" "${small[@]}" --out "$tmp/softpipe" --expect "$tmp/expect.txt" --junit "$tmp/softpipe.xml" \
     >"$tmp/b.out" 2>&1
-check "expectations fail on softpipe: status 8" "[ $? -eq 8 ] && grep -q '2 held, 2 failed' $tmp/b.out"
+check "expectations fail on softpipe: status 9" "[ $? -eq 9 ] && grep -q '2 held, 2 failed' $tmp/b.out"
 check "softpipe is the renderer of the second run" "grep -q '\"renderer\": \"softpipe\"' $tmp/softpipe/results.json"
 check "both JUnit files pass the JUnit XSD" "$check_results junit $tmp/llvmpipe.xml && $check_results junit $tmp/softpipe.xml"
 # The measured figure, as results.json has it, must appear in the failure's message.
@@ -46,7 +46,7 @@ filter-aniso-2.centre <= 1.05 * baseline
 TEXT
 "$tool" compare "$tmp/llvmpipe" "$tmp/softpipe" --out "$tmp/cmp" --expect "$tmp/expect.txt" \
     --junit "$tmp/cmp.xml" >"$tmp/c.out" 2>&1
-check "compare with a failing expectation: status 8" "[ $? -eq 8 ] && grep -q '7 held, 3 failed' $tmp/c.out"
+check "compare with a failing expectation: status 9" "[ $? -eq 9 ] && grep -q '7 held, 3 failed' $tmp/c.out"
 check "compare's JUnit file passes the XSD, a suite per run" \
     "$check_results junit $tmp/cmp.xml && [ \$(grep -c '<testsuite ' $tmp/cmp.xml) -eq 2 ]"
 chrome() {
@@ -90,7 +90,7 @@ while IFS='|' read -r line position; do
     "$tool" "${small[@]}" --out "$tmp/never" --expect "$tmp/bad.txt" >"$tmp/bad.out" 2>&1
     status=$?
     check "refused with $position: $line" \
-        "[ $status -eq 9 ] && grep -qF 'bad.txt:$position: ' $tmp/bad.out && [ ! -e $tmp/never ]"
+        "[ $status -eq 10 ] && grep -qF 'bad.txt:$position: ' $tmp/bad.out && [ ! -e $tmp/never ]"
 done <<'CASES'
 msaa-4.effective = 4|3:18
 msaa-4.effective >= |3:21
@@ -105,7 +105,7 @@ msaa-4.effective >= 4 4|3:23
 >= 4|3:1
 CASES
 "$tool" "${small[@]}" --out "$tmp/never" --expect "$tmp/missing.txt" >"$tmp/bad.out" 2>&1
-check "an expectations file that cannot be read: 9" "[ $? -eq 9 ] && grep -q 'cannot read' $tmp/bad.out && [ ! -e $tmp/never ]"
+check "an expectations file that cannot be read: 10" "[ $? -eq 10 ] && grep -q 'cannot read' $tmp/bad.out && [ ! -e $tmp/never ]"
 
 # compare's refusals: each its status and a message naming the cause.
 mkdir -p "$tmp/empty" "$tmp/notjson" "$tmp/other" "$tmp/future"
@@ -114,12 +114,12 @@ echo '{"tool": "something else", "schema_version": 1}' >"$tmp/other/results.json
 sed 's/"schema_version": 1,/"schema_version": 99,/' "$tmp/llvmpipe/results.json" >"$tmp/future/results.json"
 "$tool" --headless --size 64x48 --reference-k 2 --modes msaa --out "$tmp/tiny" >/dev/null 2>&1
 cmp_status() { "$tool" compare "$@" --out "$tmp/x" >"$tmp/x.out" 2>&1; echo $?; }
-check "missing folder: 10" "[ \$(cmp_status $tmp/llvmpipe $tmp/nowhere) -eq 10 ] && grep -q 'no such folder' $tmp/x.out"
-check "folder without results.json: 10" "[ \$(cmp_status $tmp/llvmpipe $tmp/empty) -eq 10 ] && grep -q 'no results.json' $tmp/x.out"
-check "results.json that is not JSON: 11" "[ \$(cmp_status $tmp/llvmpipe $tmp/notjson) -eq 11 ] && grep -q 'not JSON' $tmp/x.out"
-check "another tool's JSON: 11" "[ \$(cmp_status $tmp/other $tmp/llvmpipe) -eq 11 ] && grep -q 'not written by quillmere-measure' $tmp/x.out"
-check "unknown schema_version: 12" "[ \$(cmp_status $tmp/llvmpipe $tmp/future) -eq 12 ] && grep -q 'schema_version 99' $tmp/x.out"
-check "different sizes: 13" "[ \$(cmp_status $tmp/llvmpipe $tmp/tiny) -eq 13 ] && grep -q '240x180' $tmp/x.out && grep -q '64x48' $tmp/x.out"
+check "missing folder: 11" "[ \$(cmp_status $tmp/llvmpipe $tmp/nowhere) -eq 11 ] && grep -q 'no such folder' $tmp/x.out"
+check "folder without results.json: 11" "[ \$(cmp_status $tmp/llvmpipe $tmp/empty) -eq 11 ] && grep -q 'no results.json' $tmp/x.out"
+check "results.json that is not JSON: 12" "[ \$(cmp_status $tmp/llvmpipe $tmp/notjson) -eq 12 ] && grep -q 'not JSON' $tmp/x.out"
+check "another tool's JSON: 12" "[ \$(cmp_status $tmp/other $tmp/llvmpipe) -eq 12 ] && grep -q 'not written by quillmere-measure' $tmp/x.out"
+check "unknown schema_version: 13" "[ \$(cmp_status $tmp/llvmpipe $tmp/future) -eq 13 ] && grep -q 'schema_version 99' $tmp/x.out"
+check "different sizes: 14" "[ \$(cmp_status $tmp/llvmpipe $tmp/tiny) -eq 14 ] && grep -q '240x180' $tmp/x.out && grep -q '64x48' $tmp/x.out"
 check "one folder only: refused" "[ \$(cmp_status $tmp/llvmpipe) -ne 0 ]"
 check "no page from a refused comparison" "[ ! -e $tmp/x/index.html ]"
 

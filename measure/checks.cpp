@@ -111,6 +111,15 @@ int runCompare(const CompareOptions& options) {
             std::fprintf(stderr, "quillmere-measure compare: %s\n", error.c_str());
             return status;
         }
+    std::error_code ec;
+    const auto out = std::filesystem::weakly_canonical(options.out, ec);
+    for (const Run& run : runs)
+        if (std::filesystem::weakly_canonical(run.dir, ec) == out) {
+            // Its index.html would replace the run's own report.
+            std::fprintf(stderr, "quillmere-measure compare: --out %s is one of the runs compared\n",
+                         options.out.c_str());
+            return kCannotWrite;
+        }
     if (int status = prepareRuns(runs, error)) {
         std::fprintf(stderr, "quillmere-measure compare: %s\n", error.c_str());
         return status;

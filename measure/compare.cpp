@@ -139,6 +139,294 @@ std::string safe(const std::string& name) {
     return out;
 }
 
+// The comparison page, section by section, into one stream; images beside it in `out`.
+class Page {
+public:
+    Page(const std::vector<Run>& runs, const std::string& out) : runs_(runs), out_(out), modes_(modesOf(runs)) {
+        for (const Run& run : runs) {
+            std::vector<std::pair<std::string, Json>> leaves;
+            for (auto it = run.results.begin(); it != run.results.end(); ++it)
+                if (!kShownElsewhere.count(it.key())) flatten(it.value(), it.key(), leaves);
+            std::map<std::string, Json> byPath;
+            for (auto& [path, value] : leaves) {
+                if (std::find(paths_.begin(), paths_.end(), path) == paths_.end()) paths_.push_back(path);
+                byPath[path] = std::move(value);
+            }
+            sections_.push_back(std::move(byPath));
+        }
+        modesWithReference_ = {"reference"};
+        modesWithReference_.insert(modesWithReference_.end(), modes_.names.begin(), modes_.names.end());
+    }
+
+    // Writes OUT/index.html and its images; false with the file that failed.
+    bool write(const std::vector<Suite>& suites, std::string& failed) {
+        header();
+        runsTable();
+        changes();
+        if (!suites.empty()) expectations(suites);
+        figures();
+        otherFigures();
+        if (!crops(failed) || !between(failed)) return false;
+        h_ << "</body></html>\n";
+        std::ofstream page(fs::path(out_) / "index.html", std::ios::binary);
+        page << h_.str();
+        page.close();
+        failed = "index.html";
+        return !page.fail();
+    }
+
+private:
+    void header() {
+        h_ << "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>quillmere-measure "
+              "comparison</title>\n<style>body{font-family:sans-serif;margin:16px}table{border-collapse:collapse;"
+              "margin:6px 0}td,th{border:1px solid #bbb;padding:3px 6px;text-align:right;vertical-align:top}"
+              "td:first-child,th:first-child,td.text{text-align:left}td:first-child{white-space:nowrap}"
+              "span.summary{font-size:15px;background:#eef;display:block;max-width:520px}"
+              "td.diff{color:#555;background:#f6f6f6}td.same{color:#aaa}td.up{background:#fde8e8}"
+              "td.down{background:#e6f4e6}img.px{image-rendering:pixelated;border:1px solid #999}"
+              "figure{display:inline-block;margin:3px}figcaption{font-size:12px}.changes{background:#fff4d6;"
+              "padding:6px 12px;border-left:4px solid #e0a000}.failed{color:#b00}.held{color:#070}img.heat{width:"
+           << std::min(runs_[0].results["size"]["width"].get<int>(), 410) << "px}</style></head><body>\n";
+        h_ << "<h1>" << runs_.size() << " runs of quillmere-measure side by side</h1>\n";
+    }
+
+    // A header cell per run, then one per later run's difference.
+    void runHeads(bool differences) {
+        for (const Run& run : runs_) h_ << "<th>" << escape(run.name) << "</th>";
+        for (std::size_t i = 1; differences && i < runs_.size(); ++i)
+            h_ << "<th>&Delta; " << escape(runs_[i].name) << "</th>";
+    }
+
+    // The runs and what each driver said of itself.
+    void runsTable() {
+        h_ << "<table id='runs'><thead><tr><th></th>";
+        runHeads(false);
+        h_ << "</tr></thead><tbody>\n";
+        auto row = [&](const char* label, auto value) {
+            h_ << "<tr><td>" << label << "</td>";
+            for (const Run& run : runs_) h_ << "<td class='text'>" << value(run) << "</td>";
+            h_ << "</tr>\n";
+        };
+        row("folder", [](const Run& r) { return escape(r.dir); });
+        row("GL_RENDERER", [](const Run& r) { return escape(text(r.results, "renderer")); });
+        row("GL_VENDOR", [](const Run& r) { return escape(text(r.results, "vendor")); });
+        row("GL_VERSION", [](const Run& r) { return escape(text(r.results, "gl_version")); });
+        row("quillmere-measure", [](const Run& r) { return escape(text(r.results, "version")); });
+        row("summary",
+            [](const Run& r) { return "<span class='summary'>" + escape(text(r.results, "summary")) + "</span>"; });
+        h_ << "</tbody></table>\n";
+        for (const Run& run : runs_)
+            if (run.results.contains("notes"))
+                for (const Json& note : run.results["notes"])
+                    if (note.is_string())
+                        h_ << "<p><b>Note (" << escape(run.name) << "):</b> " << escape(note.get<std::string>())
+                           << "</p>\n";
+    }
+
+    // What changed between the first run and each other: verdicts, modes, sample counts.
+    void changes() {
+        std::vector<std::string> found;
+        const auto& first = sections_[0];
+        for (std::size_t i = 1; i < runs_.size(); ++i) {
+            std::string from = escape(runs_[0].name), to = escape(runs_[i].name);
+            for (const std::string& path : paths_) {
+                bool verdict = path.size() >= 7 && path.compare(path.size() - 7, 7, "verdict") == 0;
+                const auto& theirs = sections_[i];
+                auto a = first.find(path), b = theirs.find(path);
+                if (verdict && a != first.end() && b != theirs.end() && a->second != b->second)
+                    found.push_back("<b>" + escape(path) + "</b>: " + from + " &ldquo;" + cell(a->second) +
+                                    "&rdquo;, " + to + " &ldquo;" + cell(b->second) + "&rdquo;");
+            }
+            for (const std::string& mode : modes_.names) {
+                auto a = modes_.byRun[0].find(mode), b = modes_.byRun[i].find(mode);
+                bool inA = a != modes_.byRun[0].end(), inB = b != modes_.byRun[i].end();
+                if (inA != inB) {
+                    found.push_back("<b>" + escape(mode) + "</b> measured on " + (inA ? from : to) + ", not on " +
+                                    (inA ? to : from));
+                    continue;
+                }
+                for (const char* key : {"granted", "effective_samples"})
+                    if (a->second->contains(key) && b->second->contains(key) && (*a->second)[key] != (*b->second)[key])
+                        found.push_back("<b>" + escape(mode) + "</b> " + key + ": " + from + " " +
+                                        (*a->second)[key].dump() + ", " + to + " " + (*b->second)[key].dump());
+            }
+        }
+        h_ << "<h2>What changed</h2>\n<div class='changes' id='changes'>";
+        if (found.empty()) h_ << "<p>No verdict, mode or sample count differs between the runs.</p>";
+        for (const std::string& c : found) h_ << "<p>" << c << "</p>";
+        h_ << "</div>\n";
+    }
+
+    // Each expectation's outcome on each run.
+    void expectations(const std::vector<Suite>& suites) {
+        h_ << "<h2>Expectations</h2>\n<table id='expectations'><thead><tr><th>expectation</th>";
+        for (const Suite& s : suites) h_ << "<th>" << escape(s.name) << "</th>";
+        h_ << "</tr></thead><tbody>\n";
+        for (std::size_t e = 0; e < suites[0].outcomes.size(); ++e) {
+            h_ << "<tr><td>" << escape(suites[0].outcomes[e].expectation->text) << "</td>";
+            for (const Suite& s : suites) {
+                const Outcome& o = s.outcomes[e];
+                h_ << "<td class='text " << (o.held ? "held" : "failed") << "'>" << (o.held ? "held" : "FAILED") << ": "
+                   << escape(o.message) << "</td>";
+            }
+            h_ << "</tr>\n";
+        }
+        h_ << "</tbody></table>\n";
+    }
+
+    // Every figure of every capture: a row per mode, a column per run and per difference.
+    void figures() {
+        std::vector<std::string> names;
+        for (const auto& captures : modes_.byRun)
+            for (const auto& [mode, c] : captures)
+                for (auto it = c->begin(); it != c->end(); ++it)
+                    if ((it.value().is_number() || it.value().is_null()) &&
+                        std::find(names.begin(), names.end(), it.key()) == names.end())
+                        names.push_back(it.key());
+        // The figures a reader compares first lead; the rest follow in the order met.
+        const char* leading[] = {"effective_samples",    "edge_rmse", "interior_rmse",
+                                 "centre_interior_rmse", "ssim",      "psnr"};
+        auto rank = [&](const std::string& f) { return std::find(std::begin(leading), std::end(leading), f); };
+        auto rest = std::stable_partition(names.begin(), names.end(),
+                                          [&](const std::string& f) { return rank(f) != std::end(leading); });
+        std::stable_sort(names.begin(), rest,
+                         [&](const std::string& a, const std::string& b) { return rank(a) < rank(b); });
+        const std::size_t n = runs_.size();
+        h_ << "<h2>Figures per mode</h2>\n<p>&Delta;: the run's figure minus " << escape(runs_[0].name)
+           << "'s. RMSE figures in 8-bit levels against each run's own reference.</p>\n";
+        h_ << "<div style='overflow-x:auto'><table id='figures'><thead><tr><th rowspan='2'>mode</th>";
+        for (const std::string& f : names) h_ << "<th colspan='" << 2 * n - 1 << "'>" << escape(f) << "</th>";
+        h_ << "</tr><tr>";
+        for (std::size_t f = 0; f < names.size(); ++f) runHeads(true);
+        h_ << "</tr></thead><tbody>\n";
+        for (const std::string& mode : modes_.names) {
+            h_ << "<tr data-mode='" << escape(mode) << "'><td>" << escape(mode) << "</td>";
+            for (const std::string& f : names) {
+                std::vector<const Json*> values(n, nullptr);
+                for (std::size_t i = 0; i < n; ++i) {
+                    auto c = modes_.byRun[i].find(mode);
+                    if (c != modes_.byRun[i].end() && c->second->contains(f)) values[i] = &(*c->second)[f];
+                    h_ << "<td data-figure='" << escape(f) << "' data-run='" << i << "'>"
+                       << (values[i] ? cell(*values[i]) : "&ndash;") << "</td>";
+                }
+                for (std::size_t i = 1; i < n; ++i) {
+                    auto [d, cls] = values[0] && values[i] ? difference(*values[0], *values[i])
+                                                           : std::pair<std::string, std::string>{};
+                    h_ << "<td class='diff " << cls << "' data-figure='" << escape(f) << "' data-diff='" << i << "'>"
+                       << d << "</td>";
+                }
+            }
+            h_ << "</tr>\n";
+        }
+        h_ << "</tbody></table></div>\n";
+    }
+
+    // Every other figure of the results, by its path, as --expect names it.
+    void otherFigures() {
+        h_ << "<h2>Other figures</h2>\n<table id='sections'><thead><tr><th>figure</th>";
+        runHeads(true);
+        h_ << "</tr></thead><tbody>\n";
+        for (const std::string& path : paths_) {
+            h_ << "<tr><td>" << escape(path) << "</td>";
+            for (const auto& section : sections_) {
+                auto v = section.find(path);
+                h_ << "<td class='text'>" << (v != section.end() ? cell(v->second) : "&ndash;") << "</td>";
+            }
+            for (std::size_t i = 1; i < runs_.size(); ++i) {
+                auto a = sections_[0].find(path), b = sections_[i].find(path);
+                auto [d, cls] = a != sections_[0].end() && b != sections_[i].end()
+                                    ? difference(a->second, b->second)
+                                    : std::pair<std::string, std::string>{};
+                h_ << "<td class='diff " << cls << "'>" << d << "</td>";
+            }
+            h_ << "</tr>\n";
+        }
+        h_ << "</tbody></table>\n";
+    }
+
+    // Every spot the first run's report has crops of, a row of runs per mode; copied beside the page.
+    bool crops(std::string& failed) {
+        std::error_code ec;
+        std::vector<std::string> spots;
+        const std::string prefix = "crop-reference-";
+        for (const auto& entry : fs::directory_iterator(runs_[0].dir, ec)) {
+            std::string file = entry.path().filename().string();
+            if (file.rfind(prefix, 0) == 0 && file.size() > prefix.size() + 4 && file.substr(file.size() - 4) == ".png")
+                spots.push_back(file.substr(prefix.size(), file.size() - prefix.size() - 4));
+        }
+        std::sort(spots.begin(), spots.end());
+        h_ << "<h2>Magnified crops side by side</h2>\n";
+        for (const std::string& spot : spots) {
+            h_ << "<h3>" << escape(spot) << "</h3>\n<table class='crops'>";
+            for (const std::string& mode : modesWithReference_) {
+                h_ << "<tr><td>" << escape(mode) << "</td><td class='text'>";
+                for (std::size_t i = 0; i < runs_.size(); ++i) {
+                    fs::path from = fs::path(runs_[i].dir) / ("crop-" + mode + "-" + spot + ".png");
+                    std::string to = "r" + std::to_string(i) + "-crop-" + safe(mode) + "-" + safe(spot) + ".png";
+                    h_ << "<figure>";
+                    if (fs::exists(from, ec)) {
+                        fs::copy_file(from, fs::path(out_) / to, fs::copy_options::overwrite_existing, ec);
+                        if (ec) {
+                            failed = to;
+                            return false;
+                        }
+                        h_ << "<img class='px' src='" << to << "' width='96' height='96' alt='" << escape(mode) << " "
+                           << escape(spot) << " on " << escape(runs_[i].name) << "'>";
+                    } else {
+                        h_ << "<div style='width:96px;height:96px'>not measured</div>";
+                    }
+                    h_ << "<figcaption>" << escape(runs_[i].name) << "</figcaption></figure>";
+                }
+                h_ << "</td></tr>\n";
+            }
+            h_ << "</table>\n";
+        }
+        return true;
+    }
+
+    // Each mode's whole picture on every later run against the first, as a heat map.
+    bool between(std::string& failed) {
+        h_ << "<h2>Differences between runs</h2>\n<p>Largest channel difference from " << escape(runs_[0].name)
+           << "'s picture of the same mode: black none, red 32 levels, yellow 64 or more.</p>\n<table id='between'>";
+        for (const std::string& mode : modesWithReference_) {
+            Image first = readPng((fs::path(runs_[0].dir) / (mode + ".png")).string());
+            h_ << "<tr><td>" << escape(mode) << "</td><td class='text'>";
+            for (std::size_t i = 1; i < runs_.size(); ++i) {
+                Image other = readPng((fs::path(runs_[i].dir) / (mode + ".png")).string());
+                h_ << "<figure>";
+                if (first.pixels() && other.width == first.width && other.height == first.height) {
+                    std::string to = "between-" + safe(mode) + "-r0-r" + std::to_string(i) + ".png";
+                    Image heat = heatMap(first, other);
+                    if (!stbi_write_png((fs::path(out_) / to).string().c_str(), heat.width, heat.height, 3,
+                                        heat.rgb.data(), heat.width * 3)) {
+                        failed = to;
+                        return false;
+                    }
+                    char rms[64];
+                    std::snprintf(rms, sizeof rms, "%.2f", rmse(first, other));
+                    h_ << "<img class='heat' src='" << to << "' alt='" << escape(mode) << ": " << escape(runs_[0].name)
+                       << " against " << escape(runs_[i].name) << "'><figcaption>" << escape(runs_[i].name)
+                       << " against " << escape(runs_[0].name) << ": RMSE " << rms << "</figcaption>";
+                } else {
+                    h_ << "<figcaption>" << escape(runs_[i].name) << ": not in both runs</figcaption>";
+                }
+                h_ << "</figure>";
+            }
+            h_ << "</td></tr>\n";
+        }
+        h_ << "</table>\n";
+        return true;
+    }
+
+    const std::vector<Run>& runs_;
+    const std::string out_;
+    const Modes modes_;
+    std::vector<std::string> modesWithReference_;
+    std::vector<std::string> paths_;                     // every section figure, in the order first met
+    std::vector<std::map<std::string, Json>> sections_;  // per run, by path
+    std::ostringstream h_;
+};
+
 }  // namespace
 
 int loadRun(const std::string& dir, Run& run, std::string& error) {
@@ -208,247 +496,11 @@ bool writeComparison(const std::vector<Run>& runs, const std::vector<Suite>& sui
                      std::string& error) {
     std::error_code ec;
     fs::create_directories(out, ec);
-    auto fail = [&](const std::string& what) {
-        error = "cannot write " + (fs::path(out) / what).string();
+    std::string failed;
+    if (!Page(runs, out).write(suites, failed)) {
+        error = "cannot write " + (fs::path(out) / failed).string();
         return false;
-    };
-    const Modes modes = modesOf(runs);
-    const std::size_t n = runs.size();
-    std::ostringstream h;
-    h << "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>quillmere-measure comparison</title>\n"
-      << "<style>body{font-family:sans-serif;margin:16px}table{border-collapse:collapse;margin:6px 0}"
-      << "td,th{border:1px solid #bbb;padding:3px 6px;text-align:right;vertical-align:top}"
-      << "td:first-child,th:first-child,td.text{text-align:left}td:first-child{white-space:nowrap}span.summary{font-"
-         "size:15px;background:#eef;"
-      << "display:block;max-width:520px}td.diff{color:#555;background:#f6f6f6}td.same{color:#aaa}"
-      << "td.up{background:#fde8e8}td.down{background:#e6f4e6}img.px{image-rendering:pixelated;border:1px solid #999}"
-      << "figure{display:inline-block;margin:3px}figcaption{font-size:12px}.changes{background:#fff4d6;"
-      << "padding:6px 12px;border-left:4px solid #e0a000}.failed{color:#b00}.held{color:#070}"
-      << "img.heat{width:" << std::min(runs[0].results["size"]["width"].get<int>(), 410)
-      << "px}</style></head><body>\n";
-    h << "<h1>" << n << " runs of quillmere-measure side by side</h1>\n";
-
-    // The runs and what each driver said of itself.
-    h << "<table id='runs'><thead><tr><th></th>";
-    for (const Run& run : runs) h << "<th>" << escape(run.name) << "</th>";
-    h << "</tr></thead><tbody>\n";
-    auto row = [&](const char* label, auto value) {
-        h << "<tr><td>" << label << "</td>";
-        for (const Run& run : runs) h << "<td class='text'>" << value(run) << "</td>";
-        h << "</tr>\n";
-    };
-    row("folder", [](const Run& r) { return escape(r.dir); });
-    row("GL_RENDERER", [](const Run& r) { return escape(text(r.results, "renderer")); });
-    row("GL_VENDOR", [](const Run& r) { return escape(text(r.results, "vendor")); });
-    row("GL_VERSION", [](const Run& r) { return escape(text(r.results, "gl_version")); });
-    row("quillmere-measure", [](const Run& r) { return escape(text(r.results, "version")); });
-    row("summary",
-        [](const Run& r) { return "<span class='summary'>" + escape(text(r.results, "summary")) + "</span>"; });
-    h << "</tbody></table>\n";
-    for (std::size_t i = 0; i < n; ++i)
-        if (runs[i].results.contains("notes"))
-            for (const Json& note : runs[i].results["notes"])
-                if (note.is_string())
-                    h << "<p><b>Note (" << escape(runs[i].name) << "):</b> " << escape(note.get<std::string>())
-                      << "</p>\n";
-
-    // What changed between the first run and each other: verdicts, modes, sample counts.
-    std::vector<std::string> changes;
-    std::vector<std::vector<std::pair<std::string, Json>>> sections(n);
-    for (std::size_t i = 0; i < n; ++i)
-        for (auto it = runs[i].results.begin(); it != runs[i].results.end(); ++it)
-            if (!kShownElsewhere.count(it.key())) flatten(it.value(), it.key(), sections[i]);
-    std::vector<std::string> sectionPaths;
-    std::vector<std::map<std::string, Json>> sectionByRun(n);
-    for (std::size_t i = 0; i < n; ++i)
-        for (const auto& [path, value] : sections[i]) {
-            if (!sectionByRun[i].count(path) &&
-                std::find(sectionPaths.begin(), sectionPaths.end(), path) == sectionPaths.end())
-                sectionPaths.push_back(path);
-            sectionByRun[i][path] = value;
-        }
-    for (std::size_t i = 1; i < n; ++i) {
-        std::string from = escape(runs[0].name), to = escape(runs[i].name);
-        for (const std::string& path : sectionPaths) {
-            bool verdict = path.size() >= 7 && path.compare(path.size() - 7, 7, "verdict") == 0;
-            auto a = sectionByRun[0].find(path), b = sectionByRun[i].find(path);
-            if (verdict && a != sectionByRun[0].end() && b != sectionByRun[i].end() && a->second != b->second)
-                changes.push_back("<b>" + escape(path) + "</b>: " + from + " &ldquo;" + cell(a->second) + "&rdquo;, " +
-                                  to + " &ldquo;" + cell(b->second) + "&rdquo;");
-        }
-        for (const std::string& mode : modes.names) {
-            auto a = modes.byRun[0].find(mode), b = modes.byRun[i].find(mode);
-            bool inA = a != modes.byRun[0].end(), inB = b != modes.byRun[i].end();
-            if (inA != inB) {
-                changes.push_back("<b>" + escape(mode) + "</b> measured on " + (inA ? from : to) + ", not on " +
-                                  (inA ? to : from));
-                continue;
-            }
-            for (const char* key : {"granted", "effective_samples"})
-                if (a->second->contains(key) && b->second->contains(key) && (*a->second)[key] != (*b->second)[key])
-                    changes.push_back("<b>" + escape(mode) + "</b> " + key + ": " + from + " " +
-                                      (*a->second)[key].dump() + ", " + to + " " + (*b->second)[key].dump());
-        }
     }
-    h << "<h2>What changed</h2>\n<div class='changes' id='changes'>";
-    if (changes.empty()) h << "<p>No verdict, mode or sample count differs between the runs.</p>";
-    for (const std::string& c : changes) h << "<p>" << c << "</p>";
-    h << "</div>\n";
-
-    if (!suites.empty()) {
-        h << "<h2>Expectations</h2>\n<table id='expectations'><thead><tr><th>expectation</th>";
-        for (const Suite& s : suites) h << "<th>" << escape(s.name) << "</th>";
-        h << "</tr></thead><tbody>\n";
-        for (std::size_t e = 0; e < suites[0].outcomes.size(); ++e) {
-            h << "<tr><td>" << escape(suites[0].outcomes[e].expectation->text) << "</td>";
-            for (const Suite& s : suites) {
-                const Outcome& o = s.outcomes[e];
-                h << "<td class='text " << (o.held ? "held" : "failed") << "'>" << (o.held ? "held" : "FAILED") << ": "
-                  << escape(o.message) << "</td>";
-            }
-            h << "</tr>\n";
-        }
-        h << "</tbody></table>\n";
-    }
-
-    // Every figure of every capture: a row per mode, a column per run and per difference.
-    std::vector<std::string> figures;
-    for (const auto& captures : modes.byRun)
-        for (const auto& [name, c] : captures)
-            for (auto it = c->begin(); it != c->end(); ++it)
-                if ((it.value().is_number() || it.value().is_null()) && it.key() != "name" && it.key() != "kind" &&
-                    std::find(figures.begin(), figures.end(), it.key()) == figures.end())
-                    figures.push_back(it.key());
-    // The figures a reader compares first lead; the rest follow in the order met.
-    const char* leading[] = {"effective_samples", "edge_rmse", "interior_rmse", "centre_interior_rmse", "ssim", "psnr"};
-    auto rest = std::stable_partition(figures.begin(), figures.end(), [&](const std::string& f) {
-        return std::find(std::begin(leading), std::end(leading), f) != std::end(leading);
-    });
-    std::stable_sort(figures.begin(), rest, [&](const std::string& a, const std::string& b) {
-        return std::find(std::begin(leading), std::end(leading), a) <
-               std::find(std::begin(leading), std::end(leading), b);
-    });
-    h << "<h2>Figures per mode</h2>\n<p>&Delta;: the run's figure minus " << escape(runs[0].name)
-      << "'s. RMSE figures in 8-bit levels against each run's own reference.</p>\n";
-    h << "<div style='overflow-x:auto'><table id='figures'><thead><tr><th rowspan='2'>mode</th>";
-    for (const std::string& f : figures) h << "<th colspan='" << 2 * n - 1 << "'>" << escape(f) << "</th>";
-    h << "</tr><tr>";
-    for (std::size_t f = 0; f < figures.size(); ++f) {
-        for (const Run& run : runs) h << "<th>" << escape(run.name) << "</th>";
-        for (std::size_t i = 1; i < n; ++i) h << "<th>&Delta; " << escape(runs[i].name) << "</th>";
-    }
-    h << "</tr></thead><tbody>\n";
-    for (const std::string& mode : modes.names) {
-        h << "<tr data-mode='" << escape(mode) << "'><td>" << escape(mode) << "</td>";
-        for (const std::string& f : figures) {
-            std::vector<const Json*> values(n, nullptr);
-            for (std::size_t i = 0; i < n; ++i) {
-                auto c = modes.byRun[i].find(mode);
-                if (c != modes.byRun[i].end() && c->second->contains(f)) values[i] = &(*c->second)[f];
-                h << "<td data-figure='" << escape(f) << "' data-run='" << i << "'>"
-                  << (values[i] ? cell(*values[i]) : "&ndash;") << "</td>";
-            }
-            for (std::size_t i = 1; i < n; ++i) {
-                auto [d, cls] = values[0] && values[i] ? difference(*values[0], *values[i])
-                                                       : std::pair<std::string, std::string>{"", ""};
-                h << "<td class='diff " << cls << "' data-figure='" << escape(f) << "' data-diff='" << i << "'>" << d
-                  << "</td>";
-            }
-        }
-        h << "</tr>\n";
-    }
-    h << "</tbody></table></div>\n";
-
-    // Every other figure of the results, by its path, as --expect names it.
-    h << "<h2>Other figures</h2>\n<table id='sections'><thead><tr><th>figure</th>";
-    for (const Run& run : runs) h << "<th>" << escape(run.name) << "</th>";
-    for (std::size_t i = 1; i < n; ++i) h << "<th>&Delta; " << escape(runs[i].name) << "</th>";
-    h << "</tr></thead><tbody>\n";
-    for (const std::string& path : sectionPaths) {
-        h << "<tr><td>" << escape(path) << "</td>";
-        for (std::size_t i = 0; i < n; ++i) {
-            auto v = sectionByRun[i].find(path);
-            h << "<td class='text'>" << (v != sectionByRun[i].end() ? cell(v->second) : "&ndash;") << "</td>";
-        }
-        for (std::size_t i = 1; i < n; ++i) {
-            auto a = sectionByRun[0].find(path), b = sectionByRun[i].find(path);
-            auto [d, cls] = a != sectionByRun[0].end() && b != sectionByRun[i].end()
-                                ? difference(a->second, b->second)
-                                : std::pair<std::string, std::string>{"", ""};
-            h << "<td class='diff " << cls << "'>" << d << "</td>";
-        }
-        h << "</tr>\n";
-    }
-    h << "</tbody></table>\n";
-
-    // Crops: every spot the first run's report has, a row of runs per mode.
-    std::vector<std::string> spots;
-    const std::string prefix = "crop-reference-";
-    for (const auto& entry : fs::directory_iterator(runs[0].dir, ec)) {
-        std::string file = entry.path().filename().string();
-        if (file.rfind(prefix, 0) == 0 && file.size() > prefix.size() + 4 && file.substr(file.size() - 4) == ".png")
-            spots.push_back(file.substr(prefix.size(), file.size() - prefix.size() - 4));
-    }
-    std::sort(spots.begin(), spots.end());
-    std::vector<std::string> cropModes = {"reference"};
-    cropModes.insert(cropModes.end(), modes.names.begin(), modes.names.end());
-    h << "<h2>Magnified crops side by side</h2>\n";
-    for (const std::string& spot : spots) {
-        h << "<h3>" << escape(spot) << "</h3>\n<table class='crops'>";
-        for (const std::string& mode : cropModes) {
-            h << "<tr><td>" << escape(mode) << "</td><td class='text'>";
-            for (std::size_t i = 0; i < n; ++i) {
-                fs::path from = fs::path(runs[i].dir) / ("crop-" + mode + "-" + spot + ".png");
-                std::string to = "r" + std::to_string(i) + "-crop-" + safe(mode) + "-" + safe(spot) + ".png";
-                h << "<figure>";
-                if (fs::exists(from, ec)) {
-                    fs::copy_file(from, fs::path(out) / to, fs::copy_options::overwrite_existing, ec);
-                    if (ec) return fail(to);
-                    h << "<img class='px' src='" << to << "' width='96' height='96' alt='" << escape(mode) << " "
-                      << escape(spot) << " on " << escape(runs[i].name) << "'>";
-                } else {
-                    h << "<div style='width:96px;height:96px'>not measured</div>";
-                }
-                h << "<figcaption>" << escape(runs[i].name) << "</figcaption></figure>";
-            }
-            h << "</td></tr>\n";
-        }
-        h << "</table>\n";
-    }
-
-    // Each mode's whole picture on every later run against the first.
-    h << "<h2>Differences between runs</h2>\n<p>Largest channel difference from " << escape(runs[0].name)
-      << "'s picture of the same mode: black none, red 32 levels, yellow 64 or more.</p>\n<table id='between'>";
-    for (const std::string& mode : cropModes) {
-        std::string file = mode + ".png";
-        Image first = readPng((fs::path(runs[0].dir) / file).string());
-        h << "<tr><td>" << escape(mode) << "</td><td class='text'>";
-        for (std::size_t i = 1; i < n; ++i) {
-            Image other = readPng((fs::path(runs[i].dir) / file).string());
-            h << "<figure>";
-            if (first.pixels() && other.width == first.width && other.height == first.height) {
-                std::string to = "between-" + safe(mode) + "-r0-r" + std::to_string(i) + ".png";
-                Image heat = heatMap(first, other);
-                if (!stbi_write_png((fs::path(out) / to).string().c_str(), heat.width, heat.height, 3, heat.rgb.data(),
-                                    heat.width * 3))
-                    return fail(to);
-                char rms[64];
-                std::snprintf(rms, sizeof rms, "%.2f", rmse(first, other));
-                h << "<img class='heat' src='" << to << "' alt='" << escape(mode) << ": " << escape(runs[0].name)
-                  << " against " << escape(runs[i].name) << "'><figcaption>" << escape(runs[i].name) << " against "
-                  << escape(runs[0].name) << ": RMSE " << rms << "</figcaption>";
-            } else {
-                h << "<figcaption>" << escape(runs[i].name) << ": not in both runs</figcaption>";
-            }
-            h << "</figure>";
-        }
-        h << "</td></tr>\n";
-    }
-    h << "</table>\n</body></html>\n";
-    std::ofstream page(fs::path(out) / "index.html", std::ios::binary);
-    page << h.str();
-    page.close();
-    if (page.fail()) return fail("index.html");
     return true;
 }
 

@@ -31,6 +31,7 @@ std::string esc(const std::string& text) {
     return out;
 }
 
+// One picture's judgement against the processor's filters.
 nlohmann::ordered_json programJson(const ProgramCheck& c) {
     return {{"asked", c.asked},
             {"delivered", c.delivered},

@@ -20,6 +20,7 @@ const char* forced() {
 
 }  // namespace
 
+// Filters rewritten on their way to the driver.
 extern "C" void glTexParameteri(GLenum target, GLenum name, GLint value) {
     using Fn = void (*)(GLenum, GLenum, GLint);
     static Fn next = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "glTexParameteri"));
@@ -30,6 +31,7 @@ extern "C" void glTexParameteri(GLenum target, GLenum name, GLint value) {
     next(target, name, value);
 }
 
+// Anisotropy rewritten on its way to the driver.
 extern "C" void glTexParameterf(GLenum target, GLenum name, GLfloat value) {
     using Fn = void (*)(GLenum, GLenum, GLfloat);
     static Fn next = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "glTexParameterf"));

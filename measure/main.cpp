@@ -3,6 +3,7 @@
 // supersampled reference.
 #include "app/app.h"
 #include "measure/capture.h"
+#include "measure/presented.h"
 #include "measure/report.h"
 #include "platform/headless.h"
 #include "render/gfx.h"
@@ -38,6 +39,8 @@ struct Options {
     bool headless = false;
     std::vector<std::string> modes = {"window", "msaa", "ssaa", "filter"};
     int referenceK = 16;
+    std::string program;
+    bool noPresented = false;
 };
 
 // Seconds spent in each phase, in the order they ran.
@@ -228,6 +231,9 @@ int main(int argc, char** argv) {
     app.add_option("--reference-k", o.referenceK, "The reference averages K x K sub-pixel renders")
         ->check(CLI::Range(2, 64))
         ->capture_default_str();
+    app.add_option("--program", o.program,
+                   "The quillmere whose presented window is captured (default: beside the tool)");
+    app.add_flag("--no-presented", o.noPresented, "Leave out starting quillmere and capturing its presented window");
     CLI11_PARSE(app, argc, argv);
     std::set<std::string> modes(o.modes.begin(), o.modes.end());
 
@@ -323,6 +329,7 @@ int main(int argc, char** argv) {
     if (window) {
         glGetIntegerv(GL_SAMPLE_BUFFERS, &r.sampleBuffers);
         glGetIntegerv(GL_SAMPLES, &r.samples);
+        r.format = readWindowFormat();
         if (width > client.right || height > client.bottom) {
             r.windowReason = "--size " + o.size + " is larger than the window's client area " +
                              std::to_string(client.right) + "x" + std::to_string(client.bottom);
@@ -437,7 +444,17 @@ int main(int argc, char** argv) {
         phases.start("window");
         Target t = windowTarget(gl, width, height);
         r.captures.push_back(captureOnce(t, "window", "window"));
+        r.captures.back().requested = r.format.requested;
         releaseTarget(gl, t);
+        if (!o.noPresented) {
+            phases.start("presented");
+            progress("capture: quillmere's presented window");
+            r.presented = capturePresented(o.program.empty() ? findProgram() : o.program, width, height);
+            comparePresented(r.presented, r.captures.back().image, r.format,
+                             width != client.right || height != client.bottom);
+            scorePresented(r.presented, r.reference, edge);
+            r.notes.push_back(presentedNote(r.presented));
+        }
     }
     if (modes.count("msaa") && gl.framebuffers) {
         phases.start("msaa");

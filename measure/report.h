@@ -3,6 +3,7 @@
 #pragma once
 
 #include "measure/metrics.h"
+#include "measure/presented.h"
 
 #include <string>
 #include <utility>
@@ -30,6 +31,8 @@ struct Results {
     bool windowAvailable = false;
     std::string windowReason;
     int sampleBuffers = 0, samples = 0;
+    WindowFormat format;
+    Presented presented;
     std::string verdict;
     bool framebuffers = false;
     std::vector<std::string> notes;

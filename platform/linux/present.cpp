@@ -254,6 +254,8 @@ bool presentExited(PresentProcess& process) {
 }
 
 std::string presentClose(PresentProcess& process, double seconds) {
+    // A pid of 0 or less would signal a whole process group.
+    if (process.process <= 0) return "it was never started";
     std::string how = "closed by WM_DELETE_WINDOW";
     if (gDisplay && process.window && !presentExited(process)) {
         bool sent = quietly([&] {
@@ -277,7 +279,7 @@ std::string presentClose(PresentProcess& process, double seconds) {
         waitpid((pid_t)process.process, nullptr, 0);
         process.ended = true;
         process.status = 128 + SIGKILL;
-        how = "killed: it did not end within " + std::to_string(seconds).substr(0, 3) + " s of WM_DELETE_WINDOW";
+        how = "killed: it did not end within " + std::to_string((int)seconds) + " s of WM_DELETE_WINDOW";
     } else {
         how += ", exit status " + std::to_string(process.status);
     }

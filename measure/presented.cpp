@@ -1,6 +1,7 @@
 // quillmere's own window, captured after presentation, beside the tool's back buffer.
 #include "measure/presented.h"
 
+#include "measure/session.h"
 #include "platform/present.h"
 #include "platform/win32.h"
 
@@ -234,6 +235,21 @@ std::string presentedNote(const Presented& p) {
                   100.0 * (double)p.differing / (double)p.image.pixels(), p.maxDifference, p.rmse);
     return std::string("quillmere's presented window differs from the tool's back-buffer capture in ") + text +
            ": the driver or a compositor changes the picture when it is shown.";
+}
+
+void capturePresentedWindow(Session& s, const std::string& program, bool cornerOfLarger) {
+    Results& r = s.results;
+    Capture* window = nullptr;
+    for (Capture& c : r.captures)
+        if (c.kind == CaptureKind::Window) window = &c;
+    // Without the window's own capture (it failed) there is nothing to set the picture against.
+    if (window == nullptr) return;
+    window->requested = r.format.requested;
+    progress("capture: quillmere's presented window");
+    r.presented = capturePresented(program.empty() ? findProgram() : program, r.width, r.height);
+    comparePresented(r.presented, window->image, r.format, cornerOfLarger);
+    scorePresented(r.presented, r.reference, s.masks.edge);
+    r.notes.push_back(presentedNote(r.presented));
 }
 
 nlohmann::ordered_json formatJson(const WindowFormat& f) {

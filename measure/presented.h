@@ -12,6 +12,8 @@
 
 namespace measure {
 
+struct Session;
+
 // The window's default framebuffer as the context reports it.
 struct WindowFormat {
     bool read = false;
@@ -65,6 +67,11 @@ void comparePresented(Presented& p, const Image& backBuffer, const WindowFormat&
 void scorePresented(Presented& p, const Image& reference, const std::vector<bool>& edge);
 // One sentence for the report's notes.
 std::string presentedNote(const Presented& p);
+
+// The capture mode, after the window's own: quillmere (`program`, or the one found beside
+// the tool) presented at the measured size and set against the window capture;
+// `cornerOfLarger` where that capture is the corner of a larger back buffer.
+void capturePresentedWindow(Session& s, const std::string& program, bool cornerOfLarger);
 
 nlohmann::ordered_json formatJson(const WindowFormat& format);
 nlohmann::ordered_json presentedJson(const Presented& p);

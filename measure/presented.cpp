@@ -81,6 +81,10 @@ WindowFormat readWindowFormat() {
               &encoding);
         if (glGetError() == GL_NO_ERROR && (encoding == GL_LINEAR || encoding == GL_SRGB))
             f.encoding = encoding == GL_SRGB ? "sRGB" : "linear";
+        // An sRGB-capable buffer still stores values as written unless this is on.
+        f.srgbWrites = glIsEnabled(GL_FRAMEBUFFER_SRGB) == GL_TRUE;
+        while (glGetError() != GL_NO_ERROR) {
+        }
     }
     f.requested = samplesVariable(f.requestNote);
     f.read = true;
@@ -253,8 +257,13 @@ void capturePresentedWindow(Session& s, const std::string& program, bool cornerO
 }
 
 nlohmann::ordered_json formatJson(const WindowFormat& f) {
-    return {{"red_bits", f.bits[0]},           {"green_bits", f.bits[1]},       {"blue_bits", f.bits[2]},
-            {"alpha_bits", f.bits[3]},         {"colour_encoding", f.encoding}, {"samples_requested", f.requested},
+    return {{"red_bits", f.bits[0]},
+            {"green_bits", f.bits[1]},
+            {"blue_bits", f.bits[2]},
+            {"alpha_bits", f.bits[3]},
+            {"colour_encoding", f.encoding},
+            {"framebuffer_srgb", f.srgbWrites},
+            {"samples_requested", f.requested},
             {"samples_request", f.requestNote}};
 }
 
@@ -294,9 +303,9 @@ std::string presentedHtml(const Presented& p, const WindowFormat& f) {
     h << "<h2>The picture quillmere shows</h2>\n";
     if (f.read)
         h << "<p id='window-format'>Window format: red, green, blue, alpha " << f.bits[0] << "-" << f.bits[1] << "-"
-          << f.bits[2] << "-" << f.bits[3] << " bits, colour encoding " << f.encoding << ", GL_SAMPLE_BUFFERS "
-          << f.sampleBuffers << ", GL_SAMPLES " << f.samples << "; samples requested " << f.requested << " ("
-          << escape(f.requestNote) << ").</p>\n";
+          << f.bits[2] << "-" << f.bits[3] << " bits, colour encoding " << f.encoding << " (GL_FRAMEBUFFER_SRGB "
+          << (f.srgbWrites ? "on" : "off") << "), GL_SAMPLE_BUFFERS " << f.sampleBuffers << ", GL_SAMPLES " << f.samples
+          << "; samples requested " << f.requested << " (" << escape(f.requestNote) << ").</p>\n";
     if (!p.attempted) {
         h << "<p>Not captured: no window was measured.</p>\n";
         return h.str();

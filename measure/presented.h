@@ -19,6 +19,7 @@ struct WindowFormat {
     bool read = false;
     int bits[4] = {0, 0, 0, 0};  // red, green, blue, alpha
     std::string encoding;        // linear, sRGB or linear/unknown
+    bool srgbWrites = false;     // GL_FRAMEBUFFER_SRGB on: writes and blends encode to sRGB
     int sampleBuffers = 0;
     int samples = 0;
     int requested = 0;        // QUILLMERE_SAMPLES where the program reads it

@@ -1,8 +1,12 @@
 // The presented picture set against the back buffer: only the bits both store count, and
 // the one-level allowance applies only where the back buffer was the corner of a larger one.
 #include "measure/presented.h"
+#include "platform/present.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -75,5 +79,27 @@ TEST(PresentedCompare, OtherSizesAreNotComparedAndTheNoteSaysWhy) {
               std::string::npos);
     EXPECT_EQ(presentedNote(Presented{}), "");
 }
+
+#ifndef _WIN32
+// Where the program would show its window on Wayland nothing can read it, and the reason says so.
+TEST(PresentUnavailable, WaylandIsNamedAndNoDisplayToo) {
+    const char* saved[3] = {std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), std::getenv("SDL_VIDEODRIVER")};
+    const std::string keep[3] = {saved[0] ? saved[0] : "", saved[1] ? saved[1] : "", saved[2] ? saved[2] : ""};
+    unsetenv("DISPLAY");
+    setenv("WAYLAND_DISPLAY", "wayland-9", 1);
+    unsetenv("SDL_VIDEODRIVER");
+    EXPECT_NE(presentUnavailable().find("Wayland"), std::string::npos) << presentUnavailable();
+    setenv("DISPLAY", ":9", 1);
+    setenv("SDL_VIDEODRIVER", "wayland", 1);
+    EXPECT_NE(presentUnavailable().find("Wayland"), std::string::npos) << presentUnavailable();
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("SDL_VIDEODRIVER");
+    unsetenv("DISPLAY");
+    EXPECT_EQ(presentUnavailable(), "no X display");
+    const char* names[3] = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
+    for (int i = 0; i < 3; ++i)
+        if (saved[i]) setenv(names[i], keep[i].c_str(), 1);
+}
+#endif
 
 }  // namespace

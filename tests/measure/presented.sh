@@ -89,4 +89,6 @@ measure "$tmp/565" -- --program "$program"
 check "16-bit: captured, equal to the back buffer" test "$(cut -d' ' -f1-4 "$tmp/565.status")" = "0 True False 0"
 check "16-bit: 5-6-5 reported for the window and read from the display" \
     test "$(field "$tmp/565" "w['red_bits'], w['green_bits'], w['blue_bits'], p['display_bits'], p['compared_bits']")" = "5 6 5 [5, 6, 5] [5, 6, 5]"
+check "every results.json here matches docs/results.schema.json" \
+    /usr/bin/python3 "$(dirname "$0")/check_results.py" schema "$tmp"/*/results.json
 exit $fail

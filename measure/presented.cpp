@@ -257,6 +257,7 @@ void capturePresentedWindow(Session& s, const std::string& program, bool cornerO
 }
 
 nlohmann::ordered_json formatJson(const WindowFormat& f) {
+    if (!f.read) return nlohmann::ordered_json::object();
     return {{"red_bits", f.bits[0]},
             {"green_bits", f.bits[1]},
             {"blue_bits", f.bits[2]},

@@ -232,8 +232,9 @@ std::string presentedNote(const Presented& p) {
                "); the window row is the tool's own back buffer.";
     if (!p.compared) return "quillmere's presented window was captured but not compared: " + p.notCompared + ".";
     if (p.differing == 0)
-        return "quillmere's presented window equals the tool's back-buffer capture: nothing changed the picture "
-               "when it was shown.";
+        return std::string("quillmere's presented window equals the tool's back-buffer capture") +
+               (p.maxDifference > 0 ? " within one level (that capture is the corner of a larger back buffer)" : "") +
+               ": nothing changed the picture when it was shown.";
     char text[256];
     std::snprintf(text, sizeof text, "%.2f%% of the pixels, by up to %d levels (RMSE %.2f)",
                   100.0 * (double)p.differing / (double)p.image.pixels(), p.maxDifference, p.rmse);

@@ -2,12 +2,14 @@
 # quillmere's presented window, captured by the tool on X servers of this script's own:
 # equal to the tool's back buffer where nothing changes it (one sample and 4-sample
 # windows, a 16-bit screen, a compositor that copies), different under a compositor that
-# blurs or shifts windows, and a missing program said so in the report.
-# Usage: presented.sh QUILLMERE_MEASURE QUILLMERE FILTER_COMPOSITOR
+# blurs or shifts windows, a missing program said so in the report, and a program that
+# ignores the close request killed and said so.
+# Usage: presented.sh QUILLMERE_MEASURE QUILLMERE FILTER_COMPOSITOR STUBBORN_WINDOW
 set -uo pipefail
 tool=$1
 program=$(realpath "$2")
 compositor=$3
+stubborn=$(realpath "$4")
 tmp=$(mktemp -d)
 pids=()
 cleanup() {
@@ -82,6 +84,10 @@ measure "$tmp/missing" -- --program "$tmp/no-such-program"
 check "missing program: status 0, not captured" test "$(cut -d' ' -f1-2 "$tmp/missing.status")" = "0 False"
 check "missing program: the reason, and the back buffer used" \
     grep -q "not an executable.*the window row is the tool's own back buffer" "$tmp/missing/results.json"
+measure "$tmp/stubborn" -- --program "$stubborn"
+check "a window that ignores WM_DELETE_WINDOW: captured, differs, killed and said so" \
+    test "$(field "$tmp/stubborn" "p['captured'], p['differs'], p['closed']")" = \
+    "True True killed: it did not end within 3 s of WM_DELETE_WINDOW"
 
 # A 16-bit screen; Composite would add a 32-bit visual that an 8-bit request takes.
 server 16 -extension Composite

@@ -4,6 +4,7 @@
 #include "app/app.h"
 #include "measure/capture.h"
 #include "measure/checks.h"
+#include "measure/presented.h"
 #include "measure/report.h"
 #include "measure/session.h"
 #include "platform/headless.h"
@@ -56,6 +57,8 @@ struct Options {
     std::vector<std::string> modes = {"window", "msaa", "ssaa", "filter"};
     int referenceK = 16;
     bool filterSweeps = false;
+    std::string program;
+    bool noPresented = false;
 };
 
 // Seconds spent in each phase, in the order they ran.
@@ -345,6 +348,7 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
     if (window) {
         glGetIntegerv(GL_SAMPLE_BUFFERS, &r.sampleBuffers);
         glGetIntegerv(GL_SAMPLES, &r.samples);
+        r.format = readWindowFormat();
         if (width > client.right || height > client.bottom) {
             r.windowReason = "--size " + o.size + " is larger than the window's client area " +
                              std::to_string(client.right) + "x" + std::to_string(client.bottom);
@@ -388,6 +392,10 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
     if (r.windowAvailable) {
         phases.start("window");
         captureWindow(s);
+        if (!o.noPresented) {
+            phases.start("presented");
+            capturePresentedWindow(s, o.program, width != client.right || height != client.bottom);
+        }
     }
     if (modes.count("msaa") && gl.framebuffers) {
         phases.start("msaa");
@@ -405,6 +413,13 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
         const Capture* shown = findCapture(r, "window");
         r.filtering = measureFiltering(gl, scene, single, shown ? &shown->image : nullptr, o.filterSweeps);
         if (!r.filtering.measured) r.failed.emplace_back("filtering", r.filtering.reason);
+        // quillmere's own presented picture against the same rules: a filter the driver
+        // forces on the program by its name shows only there.
+        const Image& presented = r.presented.image;
+        if (r.filtering.measured && r.presented.captured && presented.width == width && presented.height == height) {
+            r.filtering.presented = judgePresentedPicture(gl, scene, single, presented);
+            r.filtering.presentedChecked = true;
+        }
     }
     for (Target& t : msaa) releaseTarget(gl, t);
     if (!gl.framebuffers) releaseTarget(gl, single);
@@ -470,6 +485,9 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_flag("--filter-sweeps", o.filterSweeps,
                  "Also sweep the renderer's rotation through a whole turn for the level of detail by angle");
+    app.add_option("--program", o.program,
+                   "The quillmere whose presented window is captured (default: beside the tool)");
+    app.add_flag("--no-presented", o.noPresented, "Leave out starting quillmere and capturing its presented window");
     ExpectOptions expect;
     addExpectOptions(app, expect);
     CompareOptions compare;

@@ -63,8 +63,11 @@ public:
     // One frame shifted by (dx, dy) pixels; `coverage` draws the blades flat black.
     // Adds the drawing time (to glFinish, without the read back) to `seconds`.
     Image render(const Target& target, double dx, double dy, bool coverage, double* seconds = nullptr);
-    // The mean of K x K stratified sub-pixel renders, into `sum`.
-    void supersample(const Target& target, int k, bool coverage, Accumulator& sum, double* seconds = nullptr);
+    // The mean of K x K stratified sub-pixel renders, into `sum`: on the ordered K x K grid,
+    // or with `rooks` one sample in each of the K * K columns and rows as well (no two share
+    // an x or a y, so an edge near an axis still sees K * K steps).
+    void supersample(const Target& target, int k, bool coverage, Accumulator& sum, double* seconds = nullptr,
+                     bool rooks = false);
     // Screen positions (pixels, rows from the top) of a blade's rim corner, the ring's
     // centre and a point of the caption, from the renderer's own vertices (feedback mode).
     bool landmarks(const Target& target, double tip[2], double centre[2], double caption[2]);

@@ -3,7 +3,10 @@
 // supersampled reference.
 #include "app/app.h"
 #include "measure/capture.h"
+#include "measure/evidence.h"
 #include "measure/report.h"
+#include "measure/samplepos.h"
+#include "measure/verdict.h"
 #include "platform/headless.h"
 #include "render/gfx.h"
 
@@ -109,105 +112,48 @@ void score(Capture& c, const Results& r, const std::vector<bool>& edge, const st
     c.effective = effectiveSamples(c.levels);
 }
 
-// One line on what the driver does to the program's window.
-std::string windowVerdict(const Results& r, const std::vector<bool>& interior) {
-    const Capture* window = nullptr;
-    for (const Capture& c : r.captures)
-        if (c.kind == "window") window = &c;
-    if (window == nullptr) return "not measured";
-    int n = window->effective;
-    if (n <= 1)
-        return r.samples > 1 ? "no anti-aliasing: the pixel format reports " + std::to_string(r.samples) +
-                                   " samples but the edges show one"
-                             : "no anti-aliasing (one sample per pixel)";
-    for (const Capture& c : r.captures)
-        if (c.kind == "msaa" && c.granted == n) {
-            if (rmse(window->image, c.image, &interior) < 1.0)
-                return std::to_string(n) + "-sample MSAA (edges as msaa-" + std::to_string(n) +
-                       ", interiors textured once per pixel)";
-            return "supersampling with " + std::to_string(n) + " samples (edges as msaa-" + std::to_string(n) +
-                   ", but the interiors differ from it)";
-        }
-    if (r.samples == n)
-        return std::to_string(n) + "-sample MSAA (the pixel format has " + std::to_string(n) +
-               " samples and the edges show " + std::to_string(n) + ")";
-    bool sampleLike = (n & (n - 1)) == 0 || (int)std::lround(std::sqrt(n)) * (int)std::lround(std::sqrt(n)) == n;
-    if (sampleLike && n <= 64)
-        return "supersampling or multisampling with " + std::to_string(n) + " samples (no msaa-" + std::to_string(n) +
-               " here to compare the interiors with)";
-    return "a filter (" + std::to_string(window->levels.size()) +
-           " coverage levels on the edges, matching no sample count)";
-}
-
-// The capture of that name, or null.
-const Capture* findCapture(const Results& r, const std::string& name) {
-    for (const Capture& c : r.captures)
-        if (c.name == name) return &c;
-    return nullptr;
-}
-
-// The report's opening sentence: the window's verdict, the counts granted, and what AA and filtering gain.
-std::string summarise(const Results& r) {
-    std::ostringstream s;
-    s << "On " << r.renderer << ", ";
-    if (r.windowAvailable)
-        s << "quillmere's window gets " << r.verdict << ". ";
-    else
-        s << "the window was not measured (" << r.windowReason << "). ";
-    std::vector<std::string> counts;
-    bool msaaMeasured = false;
+// Emulates the candidates at the driver's sample positions and judges the window and every
+// multisampled capture against them; scores each capture's edges apart from its texture.
+void judgeAntialiasing(Results& r, const Target& single, Scene& scene, const Masks& masks,
+                       const Image& referenceCoverage, const ChannelBits& windowBits) {
+    // Where the sweep and the driver disagree, the picture's own positions are the ones used.
+    std::vector<Pattern> patterns;
+    std::set<int> counts;
+    for (const SamplePositions& s : r.aa.positions) {
+        const std::vector<float>& xy = s.measured.empty() ? s.driver : s.measured;
+        if (xy.empty() || !counts.insert(s.samples).second) continue;
+        Pattern p;
+        for (std::size_t i = 0; i + 1 < xy.size(); i += 2) p.emplace_back(xy[i], xy[i + 1]);
+        patterns.push_back(std::move(p));
+    }
+    Emulator emulator([&](double dx, double dy, bool coverage) { return scene.render(single, dx, dy, coverage); });
+    const std::vector<Candidate> all = candidates(emulator, patterns);
+    r.aa.emulationRenders = emulator.renders();
+    const Image& one = emulator.at(0.5, 0.5, false);
     for (const Capture& c : r.captures) {
-        msaaMeasured = msaaMeasured || c.kind == "msaa";
-        if (c.kind == "msaa" && c.granted > 0) counts.push_back(std::to_string(c.granted));
+        AaScores s;
+        s.capture = c.name;
+        s.geometricEdge = rmse(c.coverage, referenceCoverage, &masks.edge);
+        s.texturedEdge = c.edgeRmse;
+        s.edgeLinear = rmse(c.image, r.referenceLinear, &masks.edge);
+        s.spill = spillShare(c.image, one, masks, 1.0);
+        r.aa.scores.push_back(s);
+        if (c.kind != "window" && c.kind != "msaa") continue;
+        CaptureVerdict v;
+        v.capture = c.name;
+        v.formatSamples = c.granted;
+        if (c.kind == "window") v.bits = windowBits;
+        Judging in;
+        in.picture = &c.image;
+        in.coverage = &c.coverage;
+        in.bits = v.bits;
+        in.formatSamples = c.granted;
+        in.driverMultisamples = r.aa.maxSamples > 1;
+        in.oneSample = &one;
+        in.masks = &masks;
+        v.verdict = judge(in, all);
+        r.aa.verdicts.push_back(std::move(v));
     }
-    if (r.framebuffers && !msaaMeasured) {
-        s << "Multisampling was not measured (--modes). ";
-    } else if (r.framebuffers) {
-        if (counts.empty())
-            s << "The driver offers no multisampling. ";
-        else {
-            s << "The driver grants MSAA with ";
-            for (std::size_t i = 0; i < counts.size(); ++i) s << (i ? ", " : "") << counts[i];
-            s << " samples. ";
-        }
-    } else {
-        s << "The driver has no framebuffer objects, so only window and supersampling were measured. ";
-    }
-    const Capture* none = findCapture(r, "msaa-0");
-    const Capture* best = nullptr;
-    for (const Capture& c : r.captures)
-        if (c.kind == "msaa" && c.granted > 0 && (!best || c.granted > best->granted)) best = &c;
-    const Capture* ssaa = nullptr;
-    for (const Capture& c : r.captures)
-        if (c.kind == "ssaa") ssaa = &c;
-    char text[256];
-    if (none && best) {
-        std::snprintf(text, sizeof text, "Edge error falls from %.1f without AA to %.1f with %s", none->edgeRmse,
-                      best->edgeRmse, best->name.c_str());
-        s << text;
-        if (ssaa) {
-            std::snprintf(text, sizeof text, " and %.1f with %s", ssaa->edgeRmse, ssaa->name.c_str());
-            s << text;
-        }
-        s << ". ";
-    }
-    const Capture* linear = findCapture(r, "filter-linear");
-    const Capture* trilinear = findCapture(r, "filter-trilinear");
-    if (linear && trilinear) {
-        std::snprintf(text, sizeof text,
-                      "In the minified centre the program's GL_LINEAR has error %.1f, trilinear mipmapping %.1f",
-                      linear->centreRmse, trilinear->centreRmse);
-        s << text;
-        const Capture* aniso = nullptr;
-        for (const Capture& c : r.captures)
-            if (c.name.rfind("filter-aniso-", 0) == 0) aniso = &c;
-        if (aniso) {
-            std::snprintf(text, sizeof text, ", %s %.1f", aniso->name.c_str(), aniso->centreRmse);
-            s << text;
-        }
-        s << ".";
-    }
-    return s.str();
 }
 
 }  // namespace
@@ -320,7 +266,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillmere-measure: the offscreen context has no framebuffer objects to draw into\n");
         return finish(kNoFramebuffers);
     }
+    ChannelBits windowBits;
+    glGetIntegerv(GL_MAX_SAMPLES, &r.aa.maxSamples);
     if (window) {
+        glGetIntegerv(GL_RED_BITS, &windowBits.r);
+        glGetIntegerv(GL_GREEN_BITS, &windowBits.g);
+        glGetIntegerv(GL_BLUE_BITS, &windowBits.b);
         glGetIntegerv(GL_SAMPLE_BUFFERS, &r.sampleBuffers);
         glGetIntegerv(GL_SAMPLES, &r.samples);
         if (width > client.right || height > client.bottom) {
@@ -389,14 +340,19 @@ int main(int argc, char** argv) {
     }
     const int k = o.referenceK;
     r.k = k;
-    r.kCheck = std::max(2, (int)std::lround(k * 0.75));
+    // The check needs fewer samples than the reference to say anything; at K = 2 that is one.
+    r.kCheck = std::clamp((int)std::lround(k * 0.75), 1, k - 1);
+    if (k * k < 16)
+        r.notes.push_back("The reference has " + std::to_string(k * k) +
+                          " samples a pixel, no more than the modes it judges: their scores say little.");
+    r.aa.referenceGrid = std::to_string(k) + "x" + std::to_string(k) + " cells, one sample each on an n-rooks grid";
     Accumulator colour(width, height), cover(width, height), check(width, height);
     progress("reference: " + std::to_string(k) + "x" + std::to_string(k));
-    scene->supersample(single, k, false, colour);
+    scene->supersample(single, k, false, colour, nullptr, true);
     progress("reference: " + std::to_string(k) + "x" + std::to_string(k) + " coverage");
-    scene->supersample(single, k, true, cover);
+    scene->supersample(single, k, true, cover, nullptr, true);
     progress("reference: " + std::to_string(r.kCheck) + "x" + std::to_string(r.kCheck) + " convergence check");
-    scene->supersample(single, r.kCheck, false, check);
+    scene->supersample(single, r.kCheck, false, check, nullptr, true);
     r.reference = colour.meanStored();
     r.referenceLinear = colour.meanLinear();
     Image checkImage = check.meanStored();
@@ -416,6 +372,10 @@ int main(int argc, char** argv) {
         r.interiorPixels += interior[p];
         r.centrePixels += centre[p];
     }
+    const Masks masks = makeMasks(regions, width, height);
+    r.aa.convergenceEdge = rmse(checkImage, r.reference, &edge);
+    r.aa.convergenceCentre = rmse(checkImage, r.reference, &centre);
+    const Image referenceCoverage = cover.meanStored();
 
     // A capture of one frame per pixel, its coverage pass, and its cost: the mean of five
     // draws after the first (which pays for the driver's set-up of that state).
@@ -437,6 +397,7 @@ int main(int argc, char** argv) {
         phases.start("window");
         Target t = windowTarget(gl, width, height);
         r.captures.push_back(captureOnce(t, "window", "window"));
+        if (t.granted > 1) r.aa.positions.push_back(samplePositionsOf(gl, t, "window"));
         releaseTarget(gl, t);
     }
     if (modes.count("msaa") && gl.framebuffers) {
@@ -445,6 +406,8 @@ int main(int argc, char** argv) {
             r.captures.push_back(captureOnce(t, "msaa-" + std::to_string(t.requested), "msaa"));
             std::vector<float> xy = samplePositions(gl, t);
             if (!xy.empty()) r.samplePositions.emplace_back(t.granted, xy);
+            if (t.granted > 1)
+                r.aa.positions.push_back(samplePositionsOf(gl, t, "msaa-" + std::to_string(t.requested)));
         }
     }
     if (modes.count("ssaa")) {
@@ -494,14 +457,21 @@ int main(int argc, char** argv) {
         if (gl.anisotropic) glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, 1.0f);
     }
     GLenum error = glGetError();
-    for (Target& t : msaaTargets) releaseTarget(gl, t);
 
     phases.start("scores");
     for (std::size_t i = 0; i < r.captures.size(); ++i) {
         progress("scores: " + r.captures[i].name);
         score(r.captures[i], r, edge, interior, centre);
     }
-    r.verdict = r.windowAvailable ? windowVerdict(r, interior) : "not measured: " + r.windowReason;
+    phases.start("verdicts");
+    progress("verdicts");
+    judgeAntialiasing(r, single, *scene, masks, referenceCoverage, windowBits);
+    const CaptureVerdict* windowJudged = nullptr;
+    for (const CaptureVerdict& v : r.aa.verdicts)
+        if (v.capture == "window") windowJudged = &v;
+    r.verdict = windowJudged ? windowJudged->verdict.text : "not measured: " + r.windowReason;
+    if (error == GL_NO_ERROR) error = glGetError();
+    for (Target& t : msaaTargets) releaseTarget(gl, t);
     r.summary = summarise(r);
     if (error != GL_NO_ERROR) {
         r.whole = false;

@@ -111,6 +111,7 @@ nlohmann::ordered_json toJson(const Results& r) {
         for (std::size_t i = 0; i + 1 < xy.size(); i += 2) points.push_back({xy[i], xy[i + 1]});
         j["sample_positions"][std::to_string(count)] = points;
     }
+    j["antialiasing"] = antialiasingJson(r.aa);
     j["dropped_requests"] = json::array();
     for (const auto& [requested, granted] : r.dropped)
         j["dropped_requests"].push_back({{"requested", requested}, {"granted", granted}});
@@ -250,6 +251,7 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     for (const auto& [count, xy] : r.samplePositions)
         if (!writeText(dir + "/samples-" + std::to_string(count) + ".svg", samplePlot(xy)))
             return fail("samples-" + std::to_string(count) + ".svg");
+    if (std::string file; !writeAntialiasingFiles(r.aa, dir, file)) return fail(file);
     if (!writeText(dir + "/results.json", toJson(r).dump(2) + "\n")) return fail("results.json");
 
     std::ostringstream h;
@@ -290,12 +292,7 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
          "plus one.</p>\n";
     h << "<h2>Edge error against samples</h2>\n<img src='error-vs-samples.svg' alt='edge error against samples' "
       << "width='480' height='300'>\n";
-    if (!r.samplePositions.empty()) {
-        h << "<h2>Sample positions in a pixel</h2>\n";
-        for (const auto& [count, xy] : r.samplePositions)
-            h << "<figure><img src='samples-" << count << ".svg' width='122' height='122' alt='" << count
-              << " sample positions'><figcaption>" << count << " samples</figcaption></figure>\n";
-    }
+    h << antialiasingHtml(r.aa);
     const int side = std::min({kCropSide, r.width, r.height}) * kCropScale;
     h << "<h2>Magnified crops (8&times;, one square per pixel)</h2>\n";
     for (const Spot& spot : spots) {

@@ -2,6 +2,7 @@
 // its PNGs and SVGs, and the terminal's summary table.
 #pragma once
 
+#include "measure/aareport.h"
 #include "measure/metrics.h"
 
 #include <string>
@@ -44,6 +45,7 @@ struct Results {
     Image reference, referenceLinear;
     std::string summary;
     bool whole = true;
+    AaResults aa;
 };
 
 // Writes the whole report into `dir` (which exists); false with a reason on a write failure.

@@ -1,8 +1,11 @@
 // Candidates emulated from one-sample renders at sub-pixel positions, and the filters.
 #include "measure/evidence.h"
 
+#include "measure/session.h"
+
 #include <algorithm>
 #include <cmath>
+#include <set>
 #include <tuple>
 
 namespace measure {
@@ -156,6 +159,57 @@ std::vector<Candidate> candidates(Emulator& emulator, const std::vector<Pattern>
     out.push_back({"box 3x3", AaClass::PostFilter, 9, boxFilter(one, 3)});
     out.push_back({"tent 3x3", AaClass::PostFilter, 16, tentFilter(one)});
     return out;
+}
+
+void judgeAntialiasing(Session& s) {
+    Results& r = s.results;
+    AaResults& aa = r.aa;
+    std::vector<Pattern> patterns;
+    std::set<int> counts;
+    for (const SamplePositions& p : aa.positions) {
+        const std::vector<float>& xy = p.measured.empty() ? p.driver : p.measured;
+        if (xy.empty() || !counts.insert(p.samples).second) continue;
+        Pattern pattern;
+        for (std::size_t i = 0; i + 1 < xy.size(); i += 2) pattern.emplace_back(xy[i], xy[i + 1]);
+        patterns.push_back(std::move(pattern));
+    }
+    std::vector<Region> regions(s.masks.edge.size(), Region::Outside);
+    for (std::size_t p = 0; p < regions.size(); ++p)
+        regions[p] = s.masks.edge[p] ? Region::Edge : s.masks.interior[p] ? Region::Interior : Region::Outside;
+    const Bands bands = makeBands(regions, r.width, r.height);
+    Emulator emulator([&](double dx, double dy, bool coverage) { return s.scene.render(s.single, dx, dy, coverage); });
+    const std::vector<Candidate> all = candidates(emulator, patterns);
+    aa.emulationRenders = emulator.renders();
+    const std::string error = s.scene.takeError();
+    if (!error.empty()) {
+        r.failed.emplace_back("verdict candidates", error);
+        r.whole = false;
+    }
+    const Image& one = emulator.at(0.5, 0.5, false);
+    for (const Capture& c : r.captures) {
+        AaScores score;
+        score.capture = c.name;
+        score.geometricEdge = rmse(c.coverage, aa.referenceCoverage, &s.masks.edge);
+        score.texturedEdge = c.edgeRmse;
+        score.edgeLinear = rmse(c.image, r.referenceLinear, &s.masks.edge);
+        score.spill = spillShare(c.image, one, bands, 1.0);
+        aa.scores.push_back(score);
+        if (!error.empty() || (c.kind != CaptureKind::Window && c.kind != CaptureKind::Msaa)) continue;
+        CaptureVerdict v;
+        v.capture = c.name;
+        v.formatSamples = c.granted;
+        if (c.kind == CaptureKind::Window) v.bits = aa.windowBits;
+        Judging in;
+        in.picture = &c.image;
+        in.coverage = &c.coverage;
+        in.bits = v.bits;
+        in.formatSamples = c.granted;
+        in.driverMultisamples = aa.maxSamples > 1;
+        in.oneSample = &one;
+        in.bands = &bands;
+        v.verdict = judge(in, all);
+        aa.verdicts.push_back(std::move(v));
+    }
 }
 
 }  // namespace measure

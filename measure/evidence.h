@@ -52,7 +52,13 @@ Image tentFilter(const Image& image);
 // supersampling; the box and tent filters over the one-sample frame.
 std::vector<Candidate> candidates(Emulator& emulator, const std::vector<Pattern>& patterns);
 
-// The 2 x 2 ordered grid the tool's own ssaa-2x2 uses.
+// The K x K ordered grid the tool's own ssaa-KxK uses.
 Pattern orderedGrid(int k);
+
+struct Session;
+// Emulates the candidates at the sample positions measured (the driver's where the sweep
+// failed), judges the window and every multisampled capture against them, and scores each
+// capture's edges apart from its texture. A render that fails leaves the verdicts out.
+void judgeAntialiasing(Session& s);
 
 }  // namespace measure

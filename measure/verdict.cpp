@@ -39,8 +39,8 @@ double gridDistance(int value, int n, bool linear) {
 }
 
 // The levels' fit to each grid, and the smallest N (stored first) that holds them all.
-void fitLevels(const Image& coverage, const Masks& masks, double step, Evidence& e) {
-    std::vector<int> levels = coverageLevels(coverage, masks.edge);
+void fitLevels(const Image& coverage, const Bands& bands, double step, Evidence& e) {
+    std::vector<int> levels = coverageLevels(coverage, bands.edge);
     const double allowed = kGridLevels + step / 2;
     for (int n : kGridCounts) {
         for (bool linear : {false, true}) {
@@ -105,8 +105,8 @@ Image quantise(const Image& image, const ChannelBits& bits) {
     return out;
 }
 
-Masks makeMasks(const std::vector<Region>& regions, int width, int height) {
-    Masks m;
+Bands makeBands(const std::vector<Region>& regions, int width, int height) {
+    Bands m;
     const std::size_t n = regions.size();
     m.edge.assign(n, false);
     m.spillBand.assign(n, false);
@@ -139,27 +139,27 @@ Masks makeMasks(const std::vector<Region>& regions, int width, int height) {
 Verdict judge(const Judging& in, const std::vector<Candidate>& candidates) {
     Verdict v;
     const Image& picture = *in.picture;
-    const Masks& masks = *in.masks;
+    const Bands& bands = *in.bands;
     const double step = quantisationStep(in.bits);
     Evidence& e = v.evidence;
     // The read-back itself rounds once more, so one 8-bit level always counts as equal.
     e.tolerance = std::max(1.0, step);
     const Image one = quantise(*in.oneSample, in.bits);
-    if (in.coverage) fitLevels(*in.coverage, masks, step, e);
+    if (in.coverage) fitLevels(*in.coverage, bands, step, e);
     std::size_t inside = 0, changed = 0;
     for (std::size_t p = 0; p < picture.pixels(); ++p)
-        if (masks.interior[p]) {
+        if (bands.interior[p]) {
             ++inside;
             changed += pixelDifference(picture, one, p) > e.tolerance;
         }
-    e.spill = spillShare(picture, one, masks, e.tolerance);
+    e.spill = spillShare(picture, one, bands, e.tolerance);
     e.interiorChanged = inside ? (double)changed / inside : 0;
-    e.interiorRmse = maskedRmse(picture, one, masks.interior);
+    e.interiorRmse = maskedRmse(picture, one, bands.interior);
 
     // Edges and the bands beside them weigh as much as the interiors: otherwise the many
     // interior pixels would drown how the edges were resolved.
-    std::vector<bool> edgeSide(masks.judged.size());
-    for (std::size_t p = 0; p < edgeSide.size(); ++p) edgeSide[p] = masks.edge[p] || masks.spillBand[p];
+    std::vector<bool> edgeSide(bands.judged.size());
+    for (std::size_t p = 0; p < edgeSide.size(); ++p) edgeSide[p] = bands.edge[p] || bands.spillBand[p];
     std::map<std::string, Distance> byName;
     for (const Candidate& c : candidates) {
         Image q = quantise(c.image, in.bits);
@@ -168,7 +168,7 @@ Verdict judge(const Judging& in, const std::vector<Candidate>& candidates) {
         d.cls = c.cls;
         d.samples = c.samples;
         d.edge = maskedRmse(picture, q, edgeSide);
-        d.interior = maskedRmse(picture, q, masks.interior);
+        d.interior = maskedRmse(picture, q, bands.interior);
         d.total = std::sqrt((d.edge * d.edge + d.interior * d.interior) / 2);
         auto [it, fresh] = byName.try_emplace(c.name, d);
         if (!fresh && d.total < it->second.total) it->second = d;
@@ -236,10 +236,10 @@ Verdict judge(const Judging& in, const std::vector<Candidate>& candidates) {
     return v;
 }
 
-double spillShare(const Image& picture, const Image& oneSample, const Masks& masks, double tolerance) {
+double spillShare(const Image& picture, const Image& oneSample, const Bands& bands, double tolerance) {
     std::size_t band = 0, spilled = 0;
     for (std::size_t p = 0; p < picture.pixels(); ++p)
-        if (masks.spillBand[p]) {
+        if (bands.spillBand[p]) {
             ++band;
             spilled += pixelDifference(picture, oneSample, p) > tolerance;
         }
@@ -257,8 +257,8 @@ std::string summarise(const Results& r) {
     std::vector<const Capture*> multisampled;
     bool msaaMeasured = false;
     for (const Capture& c : r.captures) {
-        msaaMeasured = msaaMeasured || c.kind == "msaa";
-        if (c.kind == "msaa" && c.granted > 1) multisampled.push_back(&c);
+        msaaMeasured = msaaMeasured || c.kind == CaptureKind::Msaa;
+        if (c.kind == CaptureKind::Msaa && c.granted > 1) multisampled.push_back(&c);
     }
     if (!r.framebuffers) {
         s << "The driver has no framebuffer objects, so only window and supersampling were measured. ";
@@ -279,7 +279,7 @@ std::string summarise(const Results& r) {
     const Capture* ssaa = nullptr;
     for (const Capture& c : r.captures) {
         if (c.name == "msaa-0") none = &c;
-        if (c.kind == "ssaa") ssaa = &c;
+        if (c.kind == CaptureKind::Ssaa) ssaa = &c;
     }
     const Capture* best = multisampled.empty() ? nullptr : multisampled.back();
     char text[256];

@@ -44,13 +44,13 @@ struct Candidate {
 };
 
 // The reference's regions, and the bands derived from them that the evidence reads.
-struct Masks {
+struct Bands {
     std::vector<bool> edge;       // partly covered in the reference
     std::vector<bool> spillBand;  // wholly outside, but touching an edge pixel
     std::vector<bool> interior;   // wholly covered and not touching an edge pixel
     std::vector<bool> judged;     // edge pixels and both bands beside them
 };
-Masks makeMasks(const std::vector<Region>& regions, int width, int height);
+Bands makeBands(const std::vector<Region>& regions, int width, int height);
 
 // How far one coverage level lies from the nearest m/N level of each resolve.
 struct LevelFit {
@@ -99,7 +99,7 @@ struct Judging {
     int formatSamples = 0;           // what the pixel format or framebuffer reports
     bool driverMultisamples = true;  // false where GL_MAX_SAMPLES is 1 or less
     const Image* oneSample = nullptr;
-    const Masks* masks = nullptr;
+    const Bands* bands = nullptr;
 };
 
 // The evidence and the closest candidate. Candidates sharing a name (a filter's
@@ -121,7 +121,7 @@ constexpr double kSpillShare = 0.1;
 
 // Share of the spill band's pixels that differ from the one-sample frame by more than
 // `tolerance` levels in some channel.
-double spillShare(const Image& picture, const Image& oneSample, const Masks& masks, double tolerance);
+double spillShare(const Image& picture, const Image& oneSample, const Bands& bands, double tolerance);
 
 struct Results;
 // The report's opening sentences: the window's verdict, what multisampling the driver

@@ -155,14 +155,14 @@ class Verdicts : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         scene_ = new std::vector<Blade>(blades());
-        masks_ = new Masks(makeMasks(regions(*scene_), kW, kH));
+        bands_ = new Bands(makeBands(regions(*scene_), kW, kH));
         Emulator emulator([](double dx, double dy, bool coverage) { return shifted(*scene_, dx, dy, coverage); });
         candidates_ = new std::vector<Candidate>(candidates(emulator, {kFour, kEight}));
         one_ = new Image(emulator.at(0.5, 0.5, false));
     }
     static void TearDownTestSuite() {
         delete scene_;
-        delete masks_;
+        delete bands_;
         delete candidates_;
         delete one_;
     }
@@ -176,16 +176,16 @@ protected:
         in.formatSamples = formatSamples;
         in.driverMultisamples = driverMultisamples;
         in.oneSample = one_;
-        in.masks = masks_;
+        in.bands = bands_;
         return judge(in, *candidates_);
     }
     static std::vector<Blade>* scene_;
-    static Masks* masks_;
+    static Bands* bands_;
     static std::vector<Candidate>* candidates_;
     static Image* one_;
 };
 std::vector<Blade>* Verdicts::scene_;
-Masks* Verdicts::masks_;
+Bands* Verdicts::bands_;
 std::vector<Candidate>* Verdicts::candidates_;
 Image* Verdicts::one_;
 

@@ -136,13 +136,15 @@ Pattern orderedGrid(int k) {
     return p;
 }
 
-std::vector<Candidate> candidates(Emulator& emulator, const std::vector<Pattern>& patterns) {
+std::vector<Candidate> candidates(Emulator& emulator, const std::vector<Pattern>& patterns,
+                                  const std::vector<std::string>& labels) {
     std::vector<Candidate> out;
     const Image& one = emulator.at(0.5, 0.5, false);
     out.push_back({"one sample", AaClass::None, 1, one});
-    for (const Pattern& pattern : patterns) {
+    for (std::size_t i = 0; i < patterns.size(); ++i) {
+        const Pattern& pattern = patterns[i];
         const int n = (int)pattern.size();
-        const std::string count = std::to_string(n);
+        const std::string count = i < labels.size() ? std::to_string(n) + " (" + labels[i] + ")" : std::to_string(n);
         auto [msStored, msLinear] = emulator.multisample(pattern);
         out.push_back({"msaa-" + count + " stored", AaClass::Msaa, n, std::move(msStored)});
         out.push_back({"msaa-" + count + " linear", AaClass::MsaaLinear, n, std::move(msLinear)});
@@ -164,21 +166,27 @@ std::vector<Candidate> candidates(Emulator& emulator, const std::vector<Pattern>
 void judgeAntialiasing(Session& s) {
     Results& r = s.results;
     AaResults& aa = r.aa;
+    // Each distinct set of positions once: a window's may be the framebuffer objects' upside
+    // down (Mesa stores window buffers with rows the other way).
     std::vector<Pattern> patterns;
-    std::set<int> counts;
+    std::vector<std::string> labels;
+    std::set<Pattern> seen;
     for (const SamplePositions& p : aa.positions) {
         const std::vector<float>& xy = p.measured.empty() ? p.driver : p.measured;
-        if (xy.empty() || !counts.insert(p.samples).second) continue;
         Pattern pattern;
         for (std::size_t i = 0; i + 1 < xy.size(); i += 2) pattern.emplace_back(xy[i], xy[i + 1]);
+        Pattern sorted = pattern;
+        std::sort(sorted.begin(), sorted.end());
+        if (pattern.empty() || !seen.insert(sorted).second) continue;
         patterns.push_back(std::move(pattern));
+        labels.push_back(p.target + " positions");
     }
     std::vector<Region> regions(s.masks.edge.size(), Region::Outside);
     for (std::size_t p = 0; p < regions.size(); ++p)
         regions[p] = s.masks.edge[p] ? Region::Edge : s.masks.interior[p] ? Region::Interior : Region::Outside;
     const Bands bands = makeBands(regions, r.width, r.height);
     Emulator emulator([&](double dx, double dy, bool coverage) { return s.scene.render(s.single, dx, dy, coverage); });
-    const std::vector<Candidate> all = candidates(emulator, patterns);
+    const std::vector<Candidate> all = candidates(emulator, patterns, labels);
     aa.emulationRenders = emulator.renders();
     const std::string error = s.scene.takeError();
     if (!error.empty()) {

@@ -50,7 +50,9 @@ Image tentFilter(const Image& image);
 // Every candidate: no AA, and for each pattern multisampling (both resolves),
 // supersampling (both resolves) and the two combined; a 2 x 2 ordered grid of
 // supersampling; the box and tent filters over the one-sample frame.
-std::vector<Candidate> candidates(Emulator& emulator, const std::vector<Pattern>& patterns);
+// Where given, `labels[i]` names where patterns[i] was measured, in the candidates' names.
+std::vector<Candidate> candidates(Emulator& emulator, const std::vector<Pattern>& patterns,
+                                  const std::vector<std::string>& labels = {});
 
 // The K x K ordered grid the tool's own ssaa-KxK uses.
 Pattern orderedGrid(int k);

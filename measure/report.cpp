@@ -169,23 +169,6 @@ std::string errorPlot(const Results& r) {
     return s.str();
 }
 
-// Each multisample count's sample positions drawn in one pixel.
-std::string samplePlot(const std::vector<float>& xy) {
-    const int side = 120;
-    std::ostringstream s;
-    s << "<svg xmlns='http://www.w3.org/2000/svg' width='" << side + 2 << "' height='" << side + 2 << "'>\n"
-      << "<rect x='1' y='1' width='" << side << "' height='" << side << "' fill='white' stroke='black'/>\n"
-      << "<line x1='" << 1 + side / 2 << "' y1='1' x2='" << 1 + side / 2 << "' y2='" << side + 1
-      << "' stroke='#ccc'/><line x1='1' y1='" << 1 + side / 2 << "' x2='" << side + 1 << "' y2='" << 1 + side / 2
-      << "' stroke='#ccc'/>\n";
-    // Sample positions count y upwards from the pixel's lower edge.
-    for (std::size_t i = 0; i + 1 < xy.size(); i += 2)
-        s << "<circle cx='" << 1 + xy[i] * side << "' cy='" << 1 + (1 - xy[i + 1]) * side
-          << "' r='4' fill='#1f77b4'/>\n";
-    s << "</svg>\n";
-    return s.str();
-}
-
 // A whole text file; false when it cannot be written.
 bool writeText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
@@ -263,9 +246,6 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
         }
     }
     if (!writeText(dir + "/error-vs-samples.svg", errorPlot(r))) return fail("error-vs-samples.svg");
-    for (const auto& [count, xy] : r.samplePositions)
-        if (!writeText(dir + "/samples-" + std::to_string(count) + ".svg", samplePlot(xy)))
-            return fail("samples-" + std::to_string(count) + ".svg");
     if (std::string file; !writeAntialiasingFiles(r.aa, dir, file)) return fail(file);
     if (!writeText(dir + "/results.json", toJson(r).dump(2) + "\n")) return fail("results.json");
 

@@ -162,7 +162,10 @@ Verdict judge(const Judging& in, const std::vector<Candidate>& candidates) {
     for (std::size_t p = 0; p < edgeSide.size(); ++p) edgeSide[p] = bands.edge[p] || bands.spillBand[p];
     std::map<std::string, Distance> byName;
     for (const Candidate& c : candidates) {
-        Image q = quantise(c.image, in.bits);
+        // 8 bits and more read back as they were drawn: no copy to quantise.
+        Image quantised;
+        if (step > 1) quantised = quantise(c.image, in.bits);
+        const Image& q = step > 1 ? quantised : c.image;
         Distance d;
         d.name = c.name;
         d.cls = c.cls;

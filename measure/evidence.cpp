@@ -144,14 +144,15 @@ std::vector<Candidate> candidates(Emulator& emulator, const std::vector<Pattern>
     for (std::size_t i = 0; i < patterns.size(); ++i) {
         const Pattern& pattern = patterns[i];
         const int n = (int)pattern.size();
-        const std::string count = i < labels.size() ? std::to_string(n) + " (" + labels[i] + ")" : std::to_string(n);
+        const std::string count = std::to_string(n);
+        const std::string at = i < labels.size() ? " [" + labels[i] + "]" : "";
         auto [msStored, msLinear] = emulator.multisample(pattern);
-        out.push_back({"msaa-" + count + " stored", AaClass::Msaa, n, std::move(msStored)});
-        out.push_back({"msaa-" + count + " linear", AaClass::MsaaLinear, n, std::move(msLinear)});
+        out.push_back({"msaa-" + count + " stored" + at, AaClass::Msaa, n, std::move(msStored)});
+        out.push_back({"msaa-" + count + " linear" + at, AaClass::MsaaLinear, n, std::move(msLinear)});
         auto [ssStored, ssLinear] = emulator.supersample(pattern);
-        out.push_back({"ssaa-" + count + " stored", AaClass::Supersampling, n, std::move(ssStored)});
-        out.push_back({"ssaa-" + count + " linear", AaClass::Supersampling, n, std::move(ssLinear)});
-        out.push_back({"msaa-" + count + " in 2x2 ssaa", AaClass::MsaaSupersampling, 4 * n,
+        out.push_back({"ssaa-" + count + " stored" + at, AaClass::Supersampling, n, std::move(ssStored)});
+        out.push_back({"ssaa-" + count + " linear" + at, AaClass::Supersampling, n, std::move(ssLinear)});
+        out.push_back({"msaa-" + count + " in 2x2 ssaa" + at, AaClass::MsaaSupersampling, 4 * n,
                        emulator.multisampleSupersample(pattern)});
     }
     out.push_back({"ssaa 2x2 grid", AaClass::Supersampling, 4, emulator.supersample(orderedGrid(2)).first});

@@ -203,14 +203,16 @@ void judgeAntialiasing(Session& s) {
         score.edgeLinear = rmse(c.image, r.referenceLinear, &s.masks.edge);
         score.spill = spillShare(c.image, one, bands, 1.0);
         aa.scores.push_back(score);
-        if (!error.empty() || (c.kind != CaptureKind::Window && c.kind != CaptureKind::Msaa)) continue;
+        // The tool's own supersampling and filters are what they are; every other picture
+        // (the window, however it was captured, and each framebuffer object) is judged.
+        if (!error.empty() || c.kind == CaptureKind::Ssaa || c.kind == CaptureKind::Filter) continue;
         CaptureVerdict v;
         v.capture = c.name;
         v.formatSamples = c.granted;
-        if (c.kind == CaptureKind::Window) v.bits = aa.windowBits;
+        if (c.kind != CaptureKind::Msaa) v.bits = aa.windowBits;
         Judging in;
         in.picture = &c.image;
-        in.coverage = &c.coverage;
+        in.coverage = c.coverage.pixels() ? &c.coverage : nullptr;
         in.bits = v.bits;
         in.formatSamples = c.granted;
         in.driverMultisamples = aa.maxSamples > 1;

@@ -46,6 +46,11 @@ for driver in llvmpipe zink; do
         test "$(field "$tmp/$driver" "sorted(map(tuple, p['msaa-4']['measured'])) == sorted($four)")" = True
     check "$driver: and agree with GL_SAMPLE_POSITION" test "$(field "$tmp/$driver" "p['msaa-4']['agree']")" = True
 done
+# The scores kept apart: four samples halve the geometric edge error at least, and no
+# capture made of samples spills.
+check "llvmpipe: msaa-4 halves msaa-0's geometric edge error" \
+    test "$(field "$tmp/llvmpipe" "(lambda g: g['msaa-4'] < g['msaa-0'] / 2)({s['capture']: s['geometric_edge_rmse'] for s in a['scores']})")" = True
+check "llvmpipe: no capture spills" test "$(field "$tmp/llvmpipe" "max(s['spill_share'] for s in a['scores']) < 0.01")" = True
 
 run "$tmp/softpipe" LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=softpipe
 check "softpipe: the renderer is softpipe" grep -q '"renderer": "softpipe' "$tmp/softpipe/results.json"

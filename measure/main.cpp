@@ -3,6 +3,7 @@
 // supersampled reference.
 #include "app/app.h"
 #include "measure/capture.h"
+#include "measure/checks.h"
 #include "measure/evidence.h"
 #include "measure/report.h"
 #include "measure/session.h"
@@ -365,7 +366,15 @@ int main(int argc, char** argv) {
     app.add_option("--reference-k", o.referenceK, "The reference averages K x K sub-pixel renders")
         ->check(CLI::Range(2, 64))
         ->capture_default_str();
+    ExpectOptions expect;
+    addExpectOptions(app, expect);
+    CompareOptions compare;
+    CLI::App* compareCommand = addCompareCommand(app, compare);
     CLI11_PARSE(app, argc, argv);
+    if (compareCommand->parsed()) return runCompare(compare);
+    // A wrong expectations file or baseline is refused before anything is rendered.
+    ExpectPlan plan;
+    if (int status = prepareExpectations(expect, plan)) return status;
 
     Results r;
     r.version = QUILLMERE_VERSION;
@@ -421,6 +430,11 @@ int main(int argc, char** argv) {
     } else {
         gfxDeleteTestTexture();
         headlessRelease();
+    }
+    // Every report written, whole or not, is checked; the run's own failure ranks first.
+    if (status == kWhole || status == kNoFramebuffers || status == kCaptureFailed) {
+        int checked = checkRun(plan, o.out);
+        if (status == kWhole) status = checked;
     }
     return status;
 }

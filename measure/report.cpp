@@ -64,6 +64,7 @@ nlohmann::ordered_json number(double v) {
 nlohmann::ordered_json toJson(const Results& r) {
     using json = nlohmann::ordered_json;
     json j;
+    j["schema_version"] = kSchemaVersion;
     j["tool"] = "quillmere-measure";
     j["version"] = r.version;
     j["renderer"] = r.renderer;

@@ -67,5 +67,7 @@ check "QUILLMERE_SAMPLES=4: the window is 4-sample MSAA" \
 check "QUILLMERE_SAMPLES=4: the window's positions are measured and agree" \
     test "$(field "$tmp/window4" "len(p['window']['measured']), p['window']['agree']")" = "4 True"
 
+check "every results.json matches docs/results.schema.json" \
+    /usr/bin/python3 "$(dirname "$0")/check_results.py" schema "$tmp"/*/results.json
 [ $fail = 0 ] || { for f in "$tmp"/*.log; do echo "== $f"; tail -5 "$f"; done; }
 exit $fail

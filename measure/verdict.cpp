@@ -236,6 +236,11 @@ Verdict judge(const Judging& in, const std::vector<Candidate>& candidates) {
             v.text += " though the format reports " + samples;
     }
     v.detail = closeness;
+    // Spill is the one piece of evidence a filter cannot hide; say when it contradicts.
+    const bool spills = e.spill > kSpillShare;
+    if (spills != (best.cls == AaClass::PostFilter))
+        v.detail += spills ? "; but blending spills past the edges, as a filter's does"
+                           : "; but nothing spills past the edges, as a filter's would";
     return v;
 }
 

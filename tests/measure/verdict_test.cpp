@@ -248,6 +248,8 @@ TEST_F(Verdicts, EachModeIsCalledWhatMadeIt) {
         EXPECT_EQ(v.cls, c.cls) << c.what << ": " << v.text << "; " << v.detail;
         if (c.cls != AaClass::Unmodelled) {
             EXPECT_EQ(v.samples, c.samples) << c.what << ": " << v.detail;
+            // The spill agrees with the verdict.
+            EXPECT_EQ(v.detail.find("; but"), std::string::npos) << c.what << ": " << v.detail;
         }
     }
 }

@@ -57,6 +57,7 @@ struct Options {
     bool headless = false;
     std::vector<std::string> modes = {"window", "msaa", "ssaa", "filter"};
     int referenceK = 16;
+    bool filterSweeps = false;
 };
 
 // Seconds spent in each phase, in the order they ran.
@@ -299,6 +300,13 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
     if (modes.count("filter") && gl.framebuffers) {
         phases.start("filter");
         captureFilters(s);
+        phases.start("filtering");
+        progress("filtering against the rules");
+        const Capture* shown = nullptr;
+        for (const Capture& c : r.captures)
+            if (c.kind == CaptureKind::Window) shown = &c;
+        r.filtering = measureFiltering(gl, scene, single, shown ? &shown->image : nullptr, o.filterSweeps);
+        if (!r.filtering.measured) r.failed.emplace_back("filtering", r.filtering.reason);
     }
     phases.start("scores");
     progress("scores");
@@ -366,6 +374,8 @@ int main(int argc, char** argv) {
     app.add_option("--reference-k", o.referenceK, "The reference averages K x K sub-pixel renders")
         ->check(CLI::Range(2, 64))
         ->capture_default_str();
+    app.add_flag("--filter-sweeps", o.filterSweeps,
+                 "Also sweep the renderer's rotation through a whole turn for the level of detail by angle");
     ExpectOptions expect;
     addExpectOptions(app, expect);
     CompareOptions compare;

@@ -1,6 +1,8 @@
 // The report: PNGs, SVGs, results.json and index.html (no script, no network).
 #include "measure/report.h"
 
+#include "measure/filtering_report.h"
+
 #include <nlohmann/json.hpp>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -124,6 +126,7 @@ nlohmann::ordered_json toJson(const Results& r) {
     j["landmarks"] = {{"blade_tip", {r.tip[0], r.tip[1]}},
                       {"centre", {r.centre[0], r.centre[1]}},
                       {"caption", {r.caption[0], r.caption[1]}}};
+    j["filtering"] = filteringJson(r.filtering);
     return j;
 }
 
@@ -248,6 +251,8 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     }
     if (!writeText(dir + "/error-vs-samples.svg", errorPlot(r))) return fail("error-vs-samples.svg");
     if (std::string file; !writeAntialiasingFiles(r.aa, dir, file)) return fail(file);
+    std::string failed;
+    if (!writeFilteringFiles(r.filtering, dir, failed)) return fail(failed);
     if (!writeText(dir + "/results.json", toJson(r).dump(2) + "\n")) return fail("results.json");
 
     std::ostringstream h;
@@ -310,6 +315,7 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     for (const Capture& c : r.captures)
         h << "<figure><img class='heat' src='diff-" << c.name << ".png' alt='" << c.name << " difference'><figcaption>"
           << c.name << "</figcaption></figure>\n";
+    h << filteringHtml(r.filtering);
     h << "<h2>Where the time went</h2>\n<table>";
     for (const auto& [phase, seconds] : r.phases)
         h << "<tr><td>" << phase << "</td><td>" << fixed(seconds, 2) << " s</td></tr>";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "measure/aareport.h"
+#include "measure/filtering.h"
 #include "measure/metrics.h"
 
 #include <cstdint>
@@ -58,6 +59,7 @@ struct Results {
     std::string summary;
     bool whole = true;
     AaResults aa;
+    Filtering filtering;
 };
 
 // Writes the whole report into `dir` (which exists); false with a reason on a write failure.

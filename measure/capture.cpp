@@ -253,10 +253,15 @@ double Scene::frameCost(const Target& target, int subframes, int frames, std::st
     return ms.empty() ? 0 : ms[ms.size() / 2];
 }
 
-void Scene::supersample(const Target& target, int k, bool coverage, Accumulator& sum, double* seconds) {
+void Scene::supersample(const Target& target, int k, bool coverage, Accumulator& sum, double* seconds, bool rooks) {
     for (int j = 0; j < k; ++j)
-        for (int i = 0; i < k; ++i)
-            sum.add(render(target, (i + 0.5) / k - 0.5, (j + 0.5) / k - 0.5, coverage, seconds));
+        for (int i = 0; i < k; ++i) {
+            // Cell (i, j) takes sub-column j and sub-row i of its cell: every one of the K * K
+            // columns and rows then holds one sample, and every cell still one.
+            double x = rooks ? (i + (j + 0.5) / k) / k : (i + 0.5) / k;
+            double y = rooks ? (j + (i + 0.5) / k) / k : (j + 0.5) / k;
+            sum.add(render(target, x - 0.5, y - 0.5, coverage, seconds));
+        }
 }
 
 bool Scene::landmarks(const Target& target, double tip[2], double centre[2], double caption[2]) {

@@ -4,9 +4,11 @@
 #include "app/app.h"
 #include "measure/capture.h"
 #include "measure/checks.h"
+#include "measure/evidence.h"
 #include "measure/presented.h"
 #include "measure/report.h"
 #include "measure/session.h"
+#include "measure/verdict.h"
 #include "platform/headless.h"
 #include "platform/memory.h"
 #include "render/gfx.h"
@@ -141,112 +143,6 @@ bool prepareOutput(const std::string& dir, std::string& reason) {
     return true;
 }
 
-// One line on what the driver does to the program's window.
-std::string windowVerdict(const Results& r, const std::vector<bool>& interior) {
-    const Capture* window = nullptr;
-    for (const Capture& c : r.captures)
-        if (c.kind == CaptureKind::Window) window = &c;
-    if (window == nullptr) return "not measured";
-    int n = window->effective;
-    if (n <= 1)
-        return r.samples > 1 ? "no anti-aliasing: the pixel format reports " + std::to_string(r.samples) +
-                                   " samples but the edges show one"
-                             : "no anti-aliasing (one sample per pixel)";
-    for (const Capture& c : r.captures)
-        if (c.kind == CaptureKind::Msaa && c.granted == n) {
-            if (rmse(window->image, c.image, &interior) < 1.0)
-                return std::to_string(n) + "-sample MSAA (edges as msaa-" + std::to_string(n) +
-                       ", interiors textured once per pixel)";
-            return "supersampling with " + std::to_string(n) + " samples (edges as msaa-" + std::to_string(n) +
-                   ", but the interiors differ from it)";
-        }
-    if (r.samples == n)
-        return std::to_string(n) + "-sample MSAA (the pixel format has " + std::to_string(n) +
-               " samples and the edges show " + std::to_string(n) + ")";
-    bool sampleLike = (n & (n - 1)) == 0 || (int)std::lround(std::sqrt(n)) * (int)std::lround(std::sqrt(n)) == n;
-    if (sampleLike && n <= 64)
-        return "supersampling or multisampling with " + std::to_string(n) + " samples (no msaa-" + std::to_string(n) +
-               " here to compare the interiors with)";
-    return "a filter (" + std::to_string(window->levels.size()) +
-           " coverage levels on the edges, matching no sample count)";
-}
-
-// The capture of that name, or null.
-const Capture* findCapture(const Results& r, const std::string& name) {
-    for (const Capture& c : r.captures)
-        if (c.name == name) return &c;
-    return nullptr;
-}
-
-// The report's opening sentence: the window's verdict, the counts granted, and what AA and filtering gain.
-std::string summarise(const Results& r) {
-    std::ostringstream s;
-    s << "On " << r.renderer << ", ";
-    if (r.windowAvailable)
-        s << "quillmere's window gets " << r.verdict << ". ";
-    else
-        s << "the window was not measured (" << r.windowReason << "). ";
-    std::vector<std::string> counts;
-    bool msaaMeasured = false;
-    for (const Capture& c : r.captures) {
-        msaaMeasured = msaaMeasured || c.kind == CaptureKind::Msaa;
-        if (c.kind == CaptureKind::Msaa && c.granted > 0) counts.push_back(std::to_string(c.granted));
-    }
-    if (r.framebuffers && !msaaMeasured) {
-        s << "Multisampling was not measured (--modes). ";
-    } else if (r.framebuffers) {
-        if (counts.empty())
-            s << "The driver offers no multisampling. ";
-        else {
-            s << "The driver grants MSAA with ";
-            for (std::size_t i = 0; i < counts.size(); ++i) s << (i ? ", " : "") << counts[i];
-            s << " samples. ";
-        }
-    } else {
-        s << "The driver has no framebuffer objects, so only window and supersampling were measured. ";
-    }
-    const Capture* none = findCapture(r, "msaa-0");
-    const Capture* best = nullptr;
-    for (const Capture& c : r.captures)
-        if (c.kind == CaptureKind::Msaa && c.granted > 0 && (!best || c.granted > best->granted)) best = &c;
-    const Capture* ssaa = nullptr;
-    for (const Capture& c : r.captures)
-        if (c.kind == CaptureKind::Ssaa) ssaa = &c;
-    char text[256];
-    if (none && best) {
-        std::snprintf(text, sizeof text, "Edge error falls from %.1f without AA to %.1f with %s", none->edgeRmse,
-                      best->edgeRmse, best->name.c_str());
-        s << text;
-        if (ssaa) {
-            std::snprintf(text, sizeof text, " and %.1f with %s", ssaa->edgeRmse, ssaa->name.c_str());
-            s << text;
-        }
-        s << ". ";
-    }
-    const Capture* linear = findCapture(r, "filter-linear");
-    const Capture* trilinear = findCapture(r, "filter-trilinear");
-    if (linear && trilinear) {
-        std::snprintf(text, sizeof text,
-                      "In the minified centre the program's GL_LINEAR has error %.1f, trilinear mipmapping %.1f",
-                      linear->centreRmse, trilinear->centreRmse);
-        s << text;
-        const Capture* aniso = nullptr;
-        for (const Capture& c : r.captures)
-            if (c.name.rfind("filter-aniso-", 0) == 0) aniso = &c;
-        if (aniso) {
-            std::snprintf(text, sizeof text, ", %s %.1f", aniso->name.c_str(), aniso->centreRmse);
-            s << text;
-        }
-        s << ".";
-    }
-    return s.str();
-}
-
-// The window's verdict from its capture and the format's sample count.
-std::string windowVerdictFor(const Results& r, const Masks& masks) {
-    return r.windowAvailable ? windowVerdict(r, masks.interior) : "not measured: " + r.windowReason;
-}
-
 // A framebuffer object per granted sample count; false when even one sample is refused.
 bool makeTargets(const GlEntryPoints& gl, Results& r, std::vector<Target>& msaa, Target& single) {
     std::map<int, Target> byGranted;
@@ -316,6 +212,7 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
         glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbufferMax);
         glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
     }
+    r.aa.maxSamples = maxSamples;
     if (width > viewportMax[0] || height > viewportMax[1] ||
         (gl.framebuffers && (width > renderbufferMax || height > renderbufferMax))) {
         std::fprintf(stderr,
@@ -346,6 +243,9 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
         return kNoFramebuffers;
     }
     if (window) {
+        glGetIntegerv(GL_RED_BITS, &r.aa.windowBits.r);
+        glGetIntegerv(GL_GREEN_BITS, &r.aa.windowBits.g);
+        glGetIntegerv(GL_BLUE_BITS, &r.aa.windowBits.b);
         glGetIntegerv(GL_SAMPLE_BUFFERS, &r.sampleBuffers);
         glGetIntegerv(GL_SAMPLES, &r.samples);
         r.format = readWindowFormat();
@@ -410,7 +310,9 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
         captureFilters(s);
         phases.start("filtering");
         progress("filtering against the rules");
-        const Capture* shown = findCapture(r, "window");
+        const Capture* shown = nullptr;
+        for (const Capture& c : r.captures)
+            if (c.kind == CaptureKind::Window) shown = &c;
         r.filtering = measureFiltering(gl, scene, single, shown ? &shown->image : nullptr, o.filterSweeps);
         if (!r.filtering.measured) r.failed.emplace_back("filtering", r.filtering.reason);
         // quillmere's own presented picture against the same rules: a filter the driver
@@ -421,12 +323,14 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
             r.filtering.presentedChecked = true;
         }
     }
-    for (Target& t : msaa) releaseTarget(gl, t);
-    if (!gl.framebuffers) releaseTarget(gl, single);
-
     phases.start("scores");
     progress("scores");
     scoreCaptures(s);
+    phases.start("verdicts");
+    progress("verdicts");
+    judgeAntialiasing(s);
+    for (Target& t : msaa) releaseTarget(gl, t);
+    if (!gl.framebuffers) releaseTarget(gl, single);
     // A window whose capture failed gets no verdict.
     bool windowCaptured = false;
     for (const Capture& c : r.captures) windowCaptured = windowCaptured || c.kind == CaptureKind::Window;
@@ -434,7 +338,16 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
         r.windowAvailable = false;
         r.windowReason = "its capture failed";
     }
-    r.verdict = windowVerdictFor(r, s.masks);
+    // The verdict is on what quillmere shows where that was captured, else on the back buffer.
+    r.verdict = "not measured: " + r.windowReason;
+    for (const CaptureVerdict& v : r.aa.verdicts)
+        if (v.capture == "window") r.verdict = v.verdict.text;
+    for (const CaptureVerdict& v : r.aa.verdicts)
+        if (v.capture == "presented") r.verdict = v.verdict.text;
+    // The presented picture has no coverage pass to count levels in; its samples are the verdict's.
+    for (Capture& c : r.captures)
+        for (const CaptureVerdict& v : r.aa.verdicts)
+            if (c.kind == CaptureKind::Presented && v.capture == c.name) c.effective = v.verdict.samples;
     r.summary = summarise(r);
     phases.start("report");
     progress("writing the report");

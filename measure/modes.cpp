@@ -2,6 +2,8 @@
 // captures, and adds what it measured to the results.
 #include "measure/session.h"
 
+#include "measure/samplepos.h"
+
 #include "render/gfx.h"
 
 #include <algorithm>
@@ -52,15 +54,20 @@ void buildReference(Session& s, int k) {
     Results& r = s.results;
     const int width = r.width, height = r.height;
     r.k = k;
-    r.kCheck = std::max(2, (int)std::lround(k * 0.75));
+    // The check needs fewer samples than the reference to say anything; at K = 2 that is one.
+    r.kCheck = std::clamp((int)std::lround(k * 0.75), 1, k - 1);
+    if (k * k < 16)
+        r.notes.push_back("The reference has " + std::to_string(k * k) +
+                          " samples a pixel, no more than the modes it judges: their scores say little.");
+    r.aa.referenceGrid = std::to_string(k) + "x" + std::to_string(k) + " cells, one sample each on an n-rooks grid";
     Accumulator colour(width, height), cover(width, height), check(width, height);
     const std::string grid = std::to_string(k) + "x" + std::to_string(k);
     progress("reference: " + grid);
-    s.scene.supersample(s.single, k, false, colour);
+    s.scene.supersample(s.single, k, false, colour, nullptr, true);
     progress("reference: " + grid + " coverage");
-    s.scene.supersample(s.single, k, true, cover);
+    s.scene.supersample(s.single, k, true, cover, nullptr, true);
     progress("reference: " + std::to_string(r.kCheck) + "x" + std::to_string(r.kCheck) + " convergence check");
-    s.scene.supersample(s.single, r.kCheck, false, check);
+    s.scene.supersample(s.single, r.kCheck, false, check, nullptr, true);
     r.reference = colour.meanStored();
     r.referenceLinear = colour.meanLinear();
     Image checkImage = check.meanStored();
@@ -83,6 +90,9 @@ void buildReference(Session& s, int k) {
         r.interiorPixels += m.interior[p];
         r.centrePixels += m.centre[p];
     }
+    r.aa.convergenceEdge = rmse(checkImage, r.reference, &m.edge);
+    r.aa.convergenceCentre = rmse(checkImage, r.reference, &m.centre);
+    r.aa.referenceCoverage = cover.meanStored();
     std::string error = s.scene.takeError();
     if (!error.empty()) {
         r.failed.emplace_back("reference", error);
@@ -95,6 +105,7 @@ void captureWindow(Session& s) {
     Target t = windowTarget(s.gl, s.results.width, s.results.height);
     clearGlErrors();
     Capture c = captureOnce(s, t, "window", CaptureKind::Window);
+    if (t.granted > 1) s.results.aa.positions.push_back(samplePositionsOf(s.gl, t, "window"));
     releaseTarget(s.gl, t);
     keepCapture(s.results, std::move(c), s.scene.takeError());
 }
@@ -105,6 +116,7 @@ void captureMsaa(Session& s) {
         progress("capture: " + name);
         Capture c = captureOnce(s, t, name, CaptureKind::Msaa);
         std::vector<float> xy = samplePositions(s.gl, t);
+        if (t.granted > 1) s.results.aa.positions.push_back(samplePositionsOf(s.gl, t, name));
         if (keepCapture(s.results, std::move(c), s.scene.takeError()) && !xy.empty())
             s.results.samplePositions.emplace_back(t.granted, xy);
     }

@@ -255,6 +255,15 @@ void capturePresentedWindow(Session& s, const std::string& program, bool cornerO
     comparePresented(r.presented, window->image, r.format, cornerOfLarger);
     scorePresented(r.presented, r.reference, s.masks.edge);
     r.notes.push_back(presentedNote(r.presented));
+    if (!r.presented.captured) return;
+    // What the user sees is scored and judged as a capture of its own, beside the back buffer.
+    Capture shown;
+    shown.name = "presented";
+    shown.kind = CaptureKind::Presented;
+    shown.requested = window->requested;
+    shown.granted = window->granted;
+    shown.image = r.presented.image;
+    r.captures.push_back(std::move(shown));
 }
 
 nlohmann::ordered_json formatJson(const WindowFormat& f) {

@@ -117,6 +117,7 @@ nlohmann::ordered_json toJson(const Results& r) {
         for (std::size_t i = 0; i + 1 < xy.size(); i += 2) points.push_back({xy[i], xy[i + 1]});
         j["sample_positions"][std::to_string(count)] = points;
     }
+    j["antialiasing"] = antialiasingJson(r.aa);
     j["failed_captures"] = json::array();
     for (const auto& [name, why] : r.failed) j["failed_captures"].push_back({{"name", name}, {"error", why}});
     j["dropped_requests"] = json::array();
@@ -159,9 +160,9 @@ std::string errorPlot(const Results& r) {
     std::vector<std::pair<double, double>> labels;
     for (const Capture& c : r.captures) {
         if (c.kind == CaptureKind::Filter) continue;
-        const char* colour = c.kind == CaptureKind::Window ? "#d62728"
-                             : c.kind == CaptureKind::Msaa ? "#1f77b4"
-                                                           : "#2ca02c";
+        const char* colour = c.kind == CaptureKind::Window || c.kind == CaptureKind::Presented ? "#d62728"
+                             : c.kind == CaptureKind::Msaa                                     ? "#1f77b4"
+                                                                                               : "#2ca02c";
         double x = px(c.effective), y = py(c.edgeRmse), ly = y - 6;
         // Points that coincide (window and msaa-0 without AA) get their labels stacked.
         for (const auto& [lx, used] : labels)
@@ -170,23 +171,6 @@ std::string errorPlot(const Results& r) {
         s << "<circle cx='" << x << "' cy='" << y << "' r='4' fill='" << colour << "'/><text x='" << x + 6 << "' y='"
           << ly << "'>" << c.name << "</text>\n";
     }
-    s << "</svg>\n";
-    return s.str();
-}
-
-// Each multisample count's sample positions drawn in one pixel.
-std::string samplePlot(const std::vector<float>& xy) {
-    const int side = 120;
-    std::ostringstream s;
-    s << "<svg xmlns='http://www.w3.org/2000/svg' width='" << side + 2 << "' height='" << side + 2 << "'>\n"
-      << "<rect x='1' y='1' width='" << side << "' height='" << side << "' fill='white' stroke='black'/>\n"
-      << "<line x1='" << 1 + side / 2 << "' y1='1' x2='" << 1 + side / 2 << "' y2='" << side + 1
-      << "' stroke='#ccc'/><line x1='1' y1='" << 1 + side / 2 << "' x2='" << side + 1 << "' y2='" << 1 + side / 2
-      << "' stroke='#ccc'/>\n";
-    // Sample positions count y upwards from the pixel's lower edge.
-    for (std::size_t i = 0; i + 1 < xy.size(); i += 2)
-        s << "<circle cx='" << 1 + xy[i] * side << "' cy='" << 1 + (1 - xy[i + 1]) * side
-          << "' r='4' fill='#1f77b4'/>\n";
     s << "</svg>\n";
     return s.str();
 }
@@ -204,6 +188,7 @@ bool writeText(const std::string& path, const std::string& text) {
 const char* kindName(CaptureKind kind) {
     switch (kind) {
         case CaptureKind::Window: return "window";
+        case CaptureKind::Presented: return "presented";
         case CaptureKind::Msaa: return "msaa";
         case CaptureKind::Ssaa: return "ssaa";
         case CaptureKind::Filter: return "filter";
@@ -270,9 +255,7 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     for (const Capture& c : r.captures)
         if (c.kind == CaptureKind::Window && !writePresentedImages(r.presented, c.image, dir, error)) return false;
     if (!writeText(dir + "/error-vs-samples.svg", errorPlot(r))) return fail("error-vs-samples.svg");
-    for (const auto& [count, xy] : r.samplePositions)
-        if (!writeText(dir + "/samples-" + std::to_string(count) + ".svg", samplePlot(xy)))
-            return fail("samples-" + std::to_string(count) + ".svg");
+    if (std::string file; !writeAntialiasingFiles(r.aa, dir, file)) return fail(file);
     std::string failed;
     if (!writeFilteringFiles(r.filtering, dir, failed)) return fail(failed);
     if (!writeText(dir + "/results.json", toJson(r).dump(2) + "\n")) return fail("results.json");
@@ -320,12 +303,7 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
          "plus one.</p>\n";
     h << "<h2>Edge error against samples</h2>\n<img src='error-vs-samples.svg' alt='edge error against samples' "
       << "width='480' height='300'>\n";
-    if (!r.samplePositions.empty()) {
-        h << "<h2>Sample positions in a pixel</h2>\n";
-        for (const auto& [count, xy] : r.samplePositions)
-            h << "<figure><img src='samples-" << count << ".svg' width='122' height='122' alt='" << count
-              << " sample positions'><figcaption>" << count << " samples</figcaption></figure>\n";
-    }
+    h << antialiasingHtml(r.aa);
     const int side = std::min({kCropSide, r.width, r.height}) * kCropScale;
     h << "<h2>Magnified crops (8&times;, one square per pixel)</h2>\n";
     for (const Spot& spot : spots) {

@@ -2,6 +2,7 @@
 // its PNGs and SVGs, and the terminal's summary table.
 #pragma once
 
+#include "measure/aareport.h"
 #include "measure/filtering.h"
 #include "measure/metrics.h"
 #include "measure/presented.h"
@@ -13,9 +14,10 @@
 
 namespace measure {
 
-// How a capture was drawn: the window's back buffer, a framebuffer object of a sample
-// count, K x K sub-pixel renders averaged, or one frame under a texture filter.
-enum class CaptureKind : std::uint8_t { Window, Msaa, Ssaa, Filter };
+// How a capture was drawn: the window's back buffer, quillmere's own window as the display
+// shows it, a framebuffer object of a sample count, K x K sub-pixel renders averaged, or one
+// frame under a texture filter.
+enum class CaptureKind : std::uint8_t { Window, Presented, Msaa, Ssaa, Filter };
 // The kind's name in results.json and the report.
 const char* kindName(CaptureKind kind);
 // results.json's layout version (docs/results.schema.json); raised when a field changes meaning or goes.
@@ -60,6 +62,7 @@ struct Results {
     Image reference, referenceLinear;
     std::string summary;
     bool whole = true;
+    AaResults aa;
     Filtering filtering;
 };
 

@@ -3,6 +3,7 @@
 // supersampled reference.
 #include "app/app.h"
 #include "measure/capture.h"
+#include "measure/motion_report.h"
 #include "measure/report.h"
 #include "platform/headless.h"
 #include "render/gfx.h"
@@ -38,6 +39,8 @@ struct Options {
     bool headless = false;
     std::vector<std::string> modes = {"window", "msaa", "ssaa", "filter"};
     int referenceK = 16;
+    bool motion = false;
+    MotionSettings drift;
 };
 
 // Seconds spent in each phase, in the order they ran.
@@ -226,6 +229,13 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"window", "msaa", "ssaa", "filter"}))
         ->capture_default_str();
     app.add_option("--reference-k", o.referenceK, "The reference averages K x K sub-pixel renders")
+        ->check(CLI::Range(2, 64))
+        ->capture_default_str();
+    app.add_flag("--motion", o.motion, "Also measure shimmer: every mode over a slow sub-pixel drift (docs/motion.md)");
+    app.add_option("--motion-steps", o.drift.steps, "Steps of the drift")
+        ->check(CLI::Range(2, 256))
+        ->capture_default_str();
+    app.add_option("--motion-k", o.drift.k, "The moving reference averages K x K renders a step")
         ->check(CLI::Range(2, 64))
         ->capture_default_str();
     CLI11_PARSE(app, argc, argv);
@@ -493,6 +503,13 @@ int main(int argc, char** argv) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         if (gl.anisotropic) glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, 1.0f);
     }
+    if (o.motion) {
+        phases.start("motion");
+        std::vector<std::string> names;
+        for (const Capture& c : r.captures) names.push_back(c.name);
+        r.motion = runDrift(*scene, single, motionModes(*scene, gl, names, msaaTargets, single), o.drift, r.reference,
+                            r.centre, r.tip, progress);
+    }
     GLenum error = glGetError();
     for (Target& t : msaaTargets) releaseTarget(gl, t);
 
@@ -503,6 +520,7 @@ int main(int argc, char** argv) {
     }
     r.verdict = r.windowAvailable ? windowVerdict(r, interior) : "not measured: " + r.windowReason;
     r.summary = summarise(r);
+    if (!r.motion.sentence.empty()) r.summary += " " + r.motion.sentence;
     if (error != GL_NO_ERROR) {
         r.whole = false;
         r.notes.push_back("OpenGL reported error " + std::to_string(error) + " during the captures.");
@@ -519,6 +537,7 @@ int main(int argc, char** argv) {
     progress("");
     double total = 0;
     std::printf("%s\n\n%s\n", r.summary.c_str(), summaryTable(r).c_str());
+    if (r.motion.measured) std::printf("%s\n", motionTable(r).c_str());
     for (const auto& [phase, seconds] : phases.list()) {
         std::printf("%s %.2f s, ", phase.c_str(), seconds);
         total += seconds;

@@ -1,6 +1,8 @@
 // The report: PNGs, SVGs, results.json and index.html (no script, no network).
 #include "measure/report.h"
 
+#include "measure/motion_report.h"
+
 #include <nlohmann/json.hpp>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -119,6 +121,7 @@ nlohmann::ordered_json toJson(const Results& r) {
     j["landmarks"] = {{"blade_tip", {r.tip[0], r.tip[1]}},
                       {"centre", {r.centre[0], r.centre[1]}},
                       {"caption", {r.caption[0], r.caption[1]}}};
+    j["motion"] = motionJson(r.motion);
     return j;
 }
 
@@ -313,6 +316,9 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     for (const Capture& c : r.captures)
         h << "<figure><img class='heat' src='diff-" << c.name << ".png' alt='" << c.name << " difference'><figcaption>"
           << c.name << "</figcaption></figure>\n";
+    std::string motion, failed;
+    if (!writeMotionReport(r, dir, motion, failed)) return fail(failed);
+    h << motion;
     h << "<h2>Where the time went</h2>\n<table>";
     for (const auto& [phase, seconds] : r.phases)
         h << "<tr><td>" << phase << "</td><td>" << fixed(seconds, 2) << " s</td></tr>";

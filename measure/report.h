@@ -3,6 +3,7 @@
 #pragma once
 
 #include "measure/metrics.h"
+#include "measure/motion.h"
 
 #include <string>
 #include <utility>
@@ -44,6 +45,7 @@ struct Results {
     Image reference, referenceLinear;
     std::string summary;
     bool whole = true;
+    MotionResults motion;
 };
 
 // Writes the whole report into `dir` (which exists); false with a reason on a write failure.

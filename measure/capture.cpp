@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -55,6 +56,14 @@ GlEntryPoints loadEntryPoints() {
         gl.getInternalformativ = entry<PFNGLGETINTERNALFORMATIVPROC>("glGetInternalformativ");
     if (version >= 32 || gfxHasExtension("GL_ARB_texture_multisample"))
         gl.getMultisamplefv = entry<PFNGLGETMULTISAMPLEFVPROC>("glGetMultisamplefv");
+    if (version >= 33 || gfxHasExtension("GL_ARB_timer_query")) {
+        gl.genQueries = entry<PFNGLGENQUERIESPROC>("glGenQueries");
+        gl.deleteQueries = entry<PFNGLDELETEQUERIESPROC>("glDeleteQueries");
+        gl.beginQuery = entry<PFNGLBEGINQUERYPROC>("glBeginQuery");
+        gl.endQuery = entry<PFNGLENDQUERYPROC>("glEndQuery");
+        gl.getQueryObjectui64v = entry<PFNGLGETQUERYOBJECTUI64VPROC>("glGetQueryObjectui64v");
+        gl.timerQueries = gl.genQueries && gl.deleteQueries && gl.beginQuery && gl.endQuery && gl.getQueryObjectui64v;
+    }
     gl.anisotropic = gfxHasExtension("GL_EXT_texture_filter_anisotropic");
     if (gl.anisotropic) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &gl.maxAnisotropy);
     return gl;
@@ -88,8 +97,7 @@ bool makeTarget(const GlEntryPoints& gl, int width, int height, int samples, Tar
     target.width = width;
     target.height = height;
     target.requested = samples;
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    clearGlErrors();
     gl.genRenderbuffers(3, target.buffers);
     gl.bindRenderbuffer(GL_RENDERBUFFER, target.buffers[0]);
     gl.renderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_RGBA8, width, height);
@@ -118,8 +126,7 @@ bool makeTarget(const GlEntryPoints& gl, int width, int height, int samples, Tar
     }
     gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
     if (error != GL_NO_ERROR || status != GL_FRAMEBUFFER_COMPLETE) {
-        reason = error != GL_NO_ERROR ? "OpenGL error " + std::to_string(error)
-                                      : "framebuffer incomplete (" + std::to_string(status) + ")";
+        reason = error != GL_NO_ERROR ? glErrorName(error) : "framebuffer incomplete (" + std::to_string(status) + ")";
         releaseTarget(gl, target);
         return false;
     }
@@ -147,7 +154,19 @@ Scene::Scene(const GlEntryPoints& gl) : gl_(gl) {
 
 Scene::~Scene() { glDeleteTextures(1, &black_); }
 
-Image Scene::render(const Target& target, double dx, double dy, bool coverage, double* seconds) {
+void Scene::check(const char* what) {
+    GLenum error = glGetError();
+    if (error != GL_NO_ERROR && error_.empty()) error_ = std::string(what) + ": " + glErrorName(error);
+    clearGlErrors();
+}
+
+std::string Scene::takeError() {
+    std::string error;
+    error.swap(error_);
+    return error;
+}
+
+void Scene::draw(const Target& target, double dx, double dy, bool coverage) {
     if (gl_.bindFramebuffer) gl_.bindFramebuffer(GL_FRAMEBUFFER, target.window ? 0 : target.draw);
     if (target.window) {
         glDrawBuffer(GL_BACK);
@@ -159,34 +178,79 @@ Image Scene::render(const Target& target, double dx, double dy, bool coverage, d
     glTranslated(2.0 * dx / target.width, 2.0 * dy / target.height, 0.0);
     glMultMatrixd(projection_);
     if (coverage) glBindTexture(GL_TEXTURE_2D, black_);
-    double start = now();
     gfxDrawScene();
     if (coverage) glBindTexture(GL_TEXTURE_2D, gTestTexture);
-    GLuint readFrom = target.window ? 0 : target.draw;
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixd(projection_);
+    check("draw");
     if (target.resolve) {
         gl_.bindFramebuffer(GL_READ_FRAMEBUFFER, target.window ? 0 : target.draw);
         gl_.bindFramebuffer(GL_DRAW_FRAMEBUFFER, target.resolve);
         gl_.blitFramebuffer(0, 0, target.width, target.height, 0, 0, target.width, target.height, GL_COLOR_BUFFER_BIT,
                             GL_NEAREST);
-        readFrom = target.resolve;
+        check("resolve blit");
     }
+}
+
+Image Scene::render(const Target& target, double dx, double dy, bool coverage, double* seconds) {
+    double start = now();
+    draw(target, dx, dy, coverage);
     if (seconds) {
         glFinish();
         *seconds += now() - start;
     }
-    if (gl_.bindFramebuffer) gl_.bindFramebuffer(GL_READ_FRAMEBUFFER, readFrom);
-    glMatrixMode(GL_PROJECTION);
-    glLoadMatrixd(projection_);
+    if (gl_.bindFramebuffer)
+        gl_.bindFramebuffer(GL_READ_FRAMEBUFFER, target.resolve ? target.resolve : target.window ? 0 : target.draw);
 
     Image image(target.width, target.height);
     std::vector<std::uint8_t> rows(image.rgb.size());
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, target.width, target.height, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
+    check("read-back");
     // OpenGL's rows run bottom to top.
     const std::size_t stride = (std::size_t)target.width * 3;
     for (int y = 0; y < target.height; ++y)
         std::memcpy(&image.rgb[(std::size_t)y * stride], &rows[(std::size_t)(target.height - 1 - y) * stride], stride);
     return image;
+}
+
+double Scene::frameCost(const Target& target, int subframes, int frames, std::string& method) {
+    const int k = std::max(1, (int)std::lround(std::sqrt((double)subframes)));
+    auto oneFrame = [&] {
+        for (int i = 0; i < subframes; ++i)
+            draw(target, subframes == 1 ? 0.0 : (i % k + 0.5) / k - 0.5, subframes == 1 ? 0.0 : (i / k + 0.5) / k - 0.5,
+                 false);
+    };
+    oneFrame();  // pays for the driver's set-up of this state
+    glFinish();
+    std::vector<double> ms;
+    if (gl_.timerQueries) {
+        method = "gpu";
+        std::vector<GLuint> queries((std::size_t)frames);
+        gl_.genQueries(frames, queries.data());
+        for (GLuint q : queries) {
+            gl_.beginQuery(GL_TIME_ELAPSED, q);
+            oneFrame();
+            gl_.endQuery(GL_TIME_ELAPSED);
+        }
+        for (GLuint q : queries) {
+            GLuint64 ns = 0;
+            gl_.getQueryObjectui64v(q, GL_QUERY_RESULT, &ns);
+            ms.push_back(ns / 1e6);
+        }
+        gl_.deleteQueries(frames, queries.data());
+        check("timer query");
+    } else {
+        method = "wall";
+        for (int f = 0; f < frames; ++f) {
+            double start = now();
+            oneFrame();
+            glFinish();
+            ms.push_back((now() - start) * 1000);
+        }
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms.empty() ? 0 : ms[ms.size() / 2];
 }
 
 void Scene::supersample(const Target& target, int k, bool coverage, Accumulator& sum, double* seconds) {
@@ -259,6 +323,26 @@ std::vector<float> samplePositions(const GlEntryPoints& gl, const Target& target
     return positions;
 }
 
+std::string glErrorName(GLenum error) {
+    switch (error) {
+        case GL_NO_ERROR: return "GL_NO_ERROR";
+        case GL_INVALID_ENUM: return "GL_INVALID_ENUM";
+        case GL_INVALID_VALUE: return "GL_INVALID_VALUE";
+        case GL_INVALID_OPERATION: return "GL_INVALID_OPERATION";
+        case GL_STACK_OVERFLOW: return "GL_STACK_OVERFLOW";
+        case GL_STACK_UNDERFLOW: return "GL_STACK_UNDERFLOW";
+        case GL_OUT_OF_MEMORY: return "GL_OUT_OF_MEMORY";
+        case GL_INVALID_FRAMEBUFFER_OPERATION: return "GL_INVALID_FRAMEBUFFER_OPERATION";
+    }
+    return "OpenGL error " + std::to_string(error);
+}
+
+void clearGlErrors() {
+    // Bounded: a lost context can report an error on every call.
+    for (int i = 0; i < 64 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+}
+
 std::vector<int> sampleRequests(const GlEntryPoints& gl) {
     std::set<int> counts = {0, 1};
     GLint maxSamples = 0;
@@ -274,8 +358,7 @@ std::vector<int> sampleRequests(const GlEntryPoints& gl) {
                 if (v > 0 && v <= 64) counts.insert(v);
         }
     }
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    clearGlErrors();
     return {counts.begin(), counts.end()};
 }
 

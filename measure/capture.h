@@ -27,7 +27,14 @@ struct GlEntryPoints {
     PFNGLGENERATEMIPMAPPROC generateMipmap = nullptr;
     PFNGLGETINTERNALFORMATIVPROC getInternalformativ = nullptr;  // optional
     PFNGLGETMULTISAMPLEFVPROC getMultisamplefv = nullptr;        // optional
-    bool framebuffers = false;                                   // everything above but the optional ones
+    // GPU time (GL_TIME_ELAPSED), optional: OpenGL 3.3 or GL_ARB_timer_query.
+    PFNGLGENQUERIESPROC genQueries = nullptr;
+    PFNGLDELETEQUERIESPROC deleteQueries = nullptr;
+    PFNGLBEGINQUERYPROC beginQuery = nullptr;
+    PFNGLENDQUERYPROC endQuery = nullptr;
+    PFNGLGETQUERYOBJECTUI64VPROC getQueryObjectui64v = nullptr;
+    bool timerQueries = false;
+    bool framebuffers = false;  // everything above but the optional ones
     bool anisotropic = false;
     float maxAnisotropy = 1.0f;
 };
@@ -65,18 +72,37 @@ public:
     Image render(const Target& target, double dx, double dy, bool coverage, double* seconds = nullptr);
     // The mean of K x K stratified sub-pixel renders, into `sum`.
     void supersample(const Target& target, int k, bool coverage, Accumulator& sum, double* seconds = nullptr);
+    // What one output frame costs: `subframes` offset draws (K x K for supersampling, 1
+    // otherwise) into `target` with its resolve, the median of `frames` frames after a
+    // warm-up. GPU time where the driver has timer queries ("gpu"), else wall time to
+    // glFinish ("wall"). Milliseconds.
+    double frameCost(const Target& target, int subframes, int frames, std::string& method);
+    // The first OpenGL error seen by a render, blit or read-back since the last call, as
+    // "what: GL_..."; empty when there was none. Clears it.
+    std::string takeError();
     // Screen positions (pixels, rows from the top) of a blade's rim corner, the ring's
     // centre and a point of the caption, from the renderer's own vertices (feedback mode).
     bool landmarks(const Target& target, double tip[2], double centre[2], double caption[2]);
 
 private:
+    // Notes the first OpenGL error after `what`.
+    void check(const char* what);
+    // Draws one offset frame into the target and resolves it, without reading it back.
+    void draw(const Target& target, double dx, double dy, bool coverage);
+
     const GlEntryPoints& gl_;
+    std::string error_;
     GLdouble projection_[16];
     GLuint black_ = 0;
 };
 
 // The driver's sample positions for a multisampled target, as (x, y) pairs in a pixel.
 std::vector<float> samplePositions(const GlEntryPoints& gl, const Target& target);
+
+// An OpenGL error code's name, such as "GL_INVALID_OPERATION".
+std::string glErrorName(GLenum error);
+// Discards every pending OpenGL error, so that the next check sees only its own.
+void clearGlErrors();
 
 // Sample counts worth asking for: 0, 1, the counts the driver lists and the powers of two
 // up to GL_MAX_SAMPLES, ascending.

@@ -5,7 +5,9 @@
 #include "measure/capture.h"
 #include "measure/motion_report.h"
 #include "measure/report.h"
+#include "measure/session.h"
 #include "platform/headless.h"
+#include "platform/memory.h"
 #include "render/gfx.h"
 
 #include <CLI/CLI.hpp>
@@ -17,11 +19,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <optional>
 #include <set>
 #include <sstream>
-
-#include <unistd.h>
 
 #ifndef QUILLMERE_VERSION
 #define QUILLMERE_VERSION "0.0.0"
@@ -31,7 +30,24 @@ namespace {
 
 using namespace measure;
 
-enum Exit { kWhole = 0, kNoContext = 2, kOutput = 3, kSize = 4, kNoFramebuffers = 5, kCaptureFailed = 6, kNothing = 7 };
+enum Exit {
+    kWhole = 0,
+    kNoContext = 2,
+    kOutput = 3,
+    kSize = 4,
+    kNoFramebuffers = 5,
+    kCaptureFailed = 6,
+    kNothing = 7,
+    kMemory = 8,
+};
+
+// Bytes a run keeps per pixel besides the framebuffer objects: the reference's three
+// accumulators (stored and linear sums, 24 bytes each), its images and masks, and about a
+// dozen captures with their coverage passes and the supersampling accumulators (measured
+// peak with valgrind's massif at 820 x 600: about 260 bytes a pixel, rounded up).
+constexpr unsigned long long kBytesPerPixel = 320;
+// Bytes per sample of a framebuffer object's colour and depth.
+constexpr unsigned long long kBytesPerSample = 8;
 
 struct Options {
     std::string size;
@@ -65,21 +81,46 @@ private:
     std::vector<std::pair<std::string, double>> list_;
 };
 
-// One rewritten line on standard error while the work goes on.
-void progress(const std::string& what) {
-    // Redrawn in place on a terminal; a log gets one line a step.
-    static const bool terminal = isatty(2);
-    if (terminal)
-        std::fprintf(stderr, "\r\033[K%s", what.c_str());
-    else if (!what.empty())
-        std::fprintf(stderr, "%s\n", what.c_str());
-    std::fflush(stderr);
+// Reads WxH, each side from 16 to 65536 pixels; digits only, so no value can overflow.
+bool parseSize(const std::string& text, int& width, int& height) {
+    auto side = [](const std::string& digits, int& out) {
+        if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        out = std::stoi(digits);
+        return out >= 16 && out <= 65536;
+    };
+    std::size_t x = text.find('x');
+    return x != std::string::npos && side(text.substr(0, x), width) && side(text.substr(x + 1), height);
 }
 
-// Reads WxH, each side at least 16 pixels.
-bool parseSize(const std::string& text, int& width, int& height) {
-    char tail = 0;
-    return std::sscanf(text.c_str(), "%dx%d%c", &width, &height, &tail) == 2 && width >= 16 && height >= 16;
+// A driver string as valid UTF-8: a null answer is named, and bytes that are not UTF-8
+// become U+FFFD, so the report and results.json can always hold it.
+std::string driverString(GLenum name) {
+    const GLubyte* text = glGetString(name);
+    if (text == nullptr) return "(not reported)";
+    std::string in = reinterpret_cast<const char*>(text), out;
+    for (std::size_t i = 0; i < in.size();) {
+        unsigned char c = in[i];
+        int length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        bool valid = length > 0 && i + length <= in.size() && (length != 2 || c >= 0xC2);
+        for (int k = 1; valid && k < length; ++k) valid = ((unsigned char)in[i + k] >> 6) == 2;
+        if (valid && length == 3) {
+            unsigned char d = in[i + 1];
+            valid = !(c == 0xE0 && d < 0xA0) && !(c == 0xED && d >= 0xA0);
+        }
+        if (valid && length == 4) {
+            unsigned char d = in[i + 1];
+            valid = c <= 0xF4 && !(c == 0xF0 && d < 0x90) && !(c == 0xF4 && d >= 0x90);
+        }
+        if (valid && (c >= 0x20 || c == '\t')) {
+            out.append(in, i, length);
+            i += length;
+        } else {
+            out += valid ? " " : "\xEF\xBF\xBD";
+            i += valid ? length : 1;
+        }
+    }
+    return out;
 }
 
 // Makes the output folder and proves it can be written; false with a reason.
@@ -98,25 +139,11 @@ bool prepareOutput(const std::string& dir, std::string& reason) {
     return true;
 }
 
-// Scores a capture against the reference and counts its coverage levels.
-void score(Capture& c, const Results& r, const std::vector<bool>& edge, const std::vector<bool>& interior,
-           const std::vector<bool>& centre) {
-    c.rmse = rmse(c.image, r.reference);
-    c.psnr = psnr(c.rmse);
-    c.ssim = ssim(c.image, r.reference);
-    c.edgeRmse = rmse(c.image, r.reference, &edge);
-    c.interiorRmse = rmse(c.image, r.reference, &interior);
-    c.centreRmse = rmse(c.image, r.reference, &centre);
-    c.rmseLinear = rmse(c.image, r.referenceLinear);
-    c.levels = coverageLevels(c.coverage, edge);
-    c.effective = effectiveSamples(c.levels);
-}
-
 // One line on what the driver does to the program's window.
 std::string windowVerdict(const Results& r, const std::vector<bool>& interior) {
     const Capture* window = nullptr;
     for (const Capture& c : r.captures)
-        if (c.kind == "window") window = &c;
+        if (c.kind == CaptureKind::Window) window = &c;
     if (window == nullptr) return "not measured";
     int n = window->effective;
     if (n <= 1)
@@ -124,7 +151,7 @@ std::string windowVerdict(const Results& r, const std::vector<bool>& interior) {
                                    " samples but the edges show one"
                              : "no anti-aliasing (one sample per pixel)";
     for (const Capture& c : r.captures)
-        if (c.kind == "msaa" && c.granted == n) {
+        if (c.kind == CaptureKind::Msaa && c.granted == n) {
             if (rmse(window->image, c.image, &interior) < 1.0)
                 return std::to_string(n) + "-sample MSAA (edges as msaa-" + std::to_string(n) +
                        ", interiors textured once per pixel)";
@@ -160,8 +187,8 @@ std::string summarise(const Results& r) {
     std::vector<std::string> counts;
     bool msaaMeasured = false;
     for (const Capture& c : r.captures) {
-        msaaMeasured = msaaMeasured || c.kind == "msaa";
-        if (c.kind == "msaa" && c.granted > 0) counts.push_back(std::to_string(c.granted));
+        msaaMeasured = msaaMeasured || c.kind == CaptureKind::Msaa;
+        if (c.kind == CaptureKind::Msaa && c.granted > 0) counts.push_back(std::to_string(c.granted));
     }
     if (r.framebuffers && !msaaMeasured) {
         s << "Multisampling was not measured (--modes). ";
@@ -179,10 +206,10 @@ std::string summarise(const Results& r) {
     const Capture* none = findCapture(r, "msaa-0");
     const Capture* best = nullptr;
     for (const Capture& c : r.captures)
-        if (c.kind == "msaa" && c.granted > 0 && (!best || c.granted > best->granted)) best = &c;
+        if (c.kind == CaptureKind::Msaa && c.granted > 0 && (!best || c.granted > best->granted)) best = &c;
     const Capture* ssaa = nullptr;
     for (const Capture& c : r.captures)
-        if (c.kind == "ssaa") ssaa = &c;
+        if (c.kind == CaptureKind::Ssaa) ssaa = &c;
     char text[256];
     if (none && best) {
         std::snprintf(text, sizeof text, "Edge error falls from %.1f without AA to %.1f with %s", none->edgeRmse,
@@ -213,6 +240,228 @@ std::string summarise(const Results& r) {
     return s.str();
 }
 
+// The window's verdict from its capture and the format's sample count.
+std::string windowVerdictFor(const Results& r, const Masks& masks) {
+    return r.windowAvailable ? windowVerdict(r, masks.interior) : "not measured: " + r.windowReason;
+}
+
+// A framebuffer object per granted sample count; false when even one sample is refused.
+bool makeTargets(const GlEntryPoints& gl, Results& r, std::vector<Target>& msaa, Target& single) {
+    std::map<int, Target> byGranted;
+    for (int request : sampleRequests(gl)) {
+        Target t;
+        std::string why;
+        if (!makeTarget(gl, r.width, r.height, request, t, why)) {
+            r.notes.push_back("A request for " + std::to_string(request) + " samples was refused: " + why);
+            continue;
+        }
+        auto [it, fresh] = byGranted.try_emplace(t.granted, t);
+        if (!fresh) {
+            // Of requests granted the same count, keep the one that asked for it.
+            Target& kept = it->second;
+            Target& dropped = t.requested == t.granted && kept.requested != kept.granted ? kept : t;
+            r.dropped.emplace_back(dropped.requested, dropped.granted);
+            if (&dropped == &kept) std::swap(kept, t);
+            releaseTarget(gl, t);
+        }
+    }
+    for (auto& [granted, t] : byGranted) {
+        if (granted == 0) single = t;
+        msaa.push_back(t);
+    }
+    if (single.draw != 0) return true;
+    for (Target& t : msaa) releaseTarget(gl, t);
+    msaa.clear();
+    return false;
+}
+
+// Bytes the run will hold at this size with these sample counts.
+unsigned long long workingSet(int width, int height, int maxSamples) {
+    const unsigned long long pixels = (unsigned long long)width * (unsigned long long)height;
+    // Every count up to the largest, plus the resolve and one-sample targets.
+    return pixels * (kBytesPerPixel + kBytesPerSample * (2ULL * (unsigned long long)maxSamples + 2));
+}
+
+// The whole run once a context is current; the exit status.
+int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
+    std::set<std::string> modes(o.modes.begin(), o.modes.end());
+    r.renderer = driverString(GL_RENDERER);
+    r.vendor = driverString(GL_VENDOR);
+    r.glVersion = driverString(GL_VERSION);
+    if (glGetString(GL_RENDERER) == nullptr)
+        std::fprintf(stderr, "quillmere-measure: the driver reports no GL_RENDERER string\n");
+    GlEntryPoints gl = loadEntryPoints();
+    r.framebuffers = gl.framebuffers;
+
+    RECT client{0, 0, 0, 0};
+    if (window) GetClientRect(window, &client);
+    int width = r.width, height = r.height;
+    if (o.size.empty()) {
+        width = window ? client.right : 820;
+        height = window ? client.bottom : 600;
+    }
+    if (width <= 0 || height <= 0) {
+        std::fprintf(stderr,
+                     "quillmere-measure: the window has no client area (minimised?); give --size or "
+                     "restore the window\n");
+        return kSize;
+    }
+    r.width = width;
+    r.height = height;
+    GLint viewportMax[2] = {0, 0}, renderbufferMax = 0, maxSamples = 0;
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewportMax);
+    if (gl.framebuffers) {
+        glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbufferMax);
+        glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
+    }
+    if (width > viewportMax[0] || height > viewportMax[1] ||
+        (gl.framebuffers && (width > renderbufferMax || height > renderbufferMax))) {
+        std::fprintf(stderr,
+                     "quillmere-measure: %dx%d is beyond this driver's limits (GL_MAX_VIEWPORT_DIMS %dx%d, "
+                     "GL_MAX_RENDERBUFFER_SIZE %d)\n",
+                     width, height, viewportMax[0], viewportMax[1], renderbufferMax);
+        return kSize;
+    }
+    const unsigned long long need =
+        workingSet(width, height, std::min(maxSamples, 64)) + (o.motion ? motionBytes(o.drift, width, height) : 0);
+    const unsigned long long have = availableMemoryBytes();
+    if (have != 0 && need > have) {
+        std::fprintf(stderr,
+                     "quillmere-measure: %dx%d needs about %llu MiB and %llu MiB are available; choose a smaller "
+                     "--size\n",
+                     width, height, need >> 20, have >> 20);
+        return kMemory;
+    }
+    if (!gl.framebuffers && window && (width > client.right || height > client.bottom)) {
+        // Everything is then drawn in the window's back buffer, which holds no pixels past its client area.
+        std::fprintf(stderr,
+                     "quillmere-measure: without framebuffer objects --size can be at most the window's client area "
+                     "%ldx%ld\n",
+                     (long)client.right, (long)client.bottom);
+        return kSize;
+    }
+    if (!gl.framebuffers && !window) {
+        std::fprintf(stderr, "quillmere-measure: the offscreen context has no framebuffer objects to draw into\n");
+        return kNoFramebuffers;
+    }
+    if (window) {
+        glGetIntegerv(GL_SAMPLE_BUFFERS, &r.sampleBuffers);
+        glGetIntegerv(GL_SAMPLES, &r.samples);
+        if (width > client.right || height > client.bottom) {
+            r.windowReason = "--size " + o.size + " is larger than the window's client area " +
+                             std::to_string(client.right) + "x" + std::to_string(client.bottom);
+        } else if (modes.count("window")) {
+            r.windowAvailable = true;
+        } else {
+            r.windowReason = "left out by --modes";
+        }
+    }
+    if (!r.windowAvailable && modes.size() == 1 && modes.count("window")) {
+        std::fprintf(stderr, "quillmere-measure: --modes window, but %s\n", r.windowReason.c_str());
+        return kNothing;
+    }
+
+    phases.start("framebuffers");
+    std::vector<Target> msaa;
+    Target single;
+    if (gl.framebuffers) {
+        if (!makeTargets(gl, r, msaa, single)) {
+            std::fprintf(stderr, "quillmere-measure: the driver refuses a one-sample framebuffer object\n");
+            return kCaptureFailed;
+        }
+    } else {
+        single = windowTarget(gl, width, height);
+        r.notes.push_back(
+            "No framebuffer objects: the report holds window and supersampling only, rendered in "
+            "the window's back buffer.");
+        r.whole = false;
+    }
+
+    Scene scene(gl);
+    Session s{gl, scene, r, single, msaa, {}};
+    phases.start("reference");
+    if (!scene.landmarks(single, r.tip, r.centre, r.caption)) {
+        // The projection is centred, so the ring's middle is the picture's.
+        r.centre[0] = width / 2.0;
+        r.centre[1] = height / 2.0;
+        r.notes.push_back("The blades' positions could not be read back; crops are taken at fixed places.");
+    }
+    buildReference(s, o.referenceK);
+    if (r.windowAvailable) {
+        phases.start("window");
+        captureWindow(s);
+    }
+    if (modes.count("msaa") && gl.framebuffers) {
+        phases.start("msaa");
+        captureMsaa(s);
+    }
+    if (modes.count("ssaa")) {
+        phases.start("ssaa");
+        captureSsaa(s);
+    }
+    if (modes.count("filter") && gl.framebuffers) {
+        phases.start("filter");
+        captureFilters(s);
+    }
+    if (o.motion) {
+        phases.start("motion");
+        std::vector<std::string> names;
+        for (const Capture& c : r.captures) names.push_back(c.name);
+        r.motion = runDrift(scene, single, motionModes(scene, gl, names, msaa, single), o.drift, r.reference, r.centre,
+                            r.tip, progress);
+        std::string error = scene.takeError();
+        if (!error.empty()) {
+            r.failed.emplace_back("motion", error);
+            r.whole = false;
+            r.motion = MotionResults{};
+        }
+    }
+    for (Target& t : msaa) releaseTarget(gl, t);
+    if (!gl.framebuffers) releaseTarget(gl, single);
+
+    phases.start("scores");
+    progress("scores");
+    scoreCaptures(s);
+    // A window whose capture failed gets no verdict.
+    bool windowCaptured = false;
+    for (const Capture& c : r.captures) windowCaptured = windowCaptured || c.kind == CaptureKind::Window;
+    if (r.windowAvailable && !windowCaptured) {
+        r.windowAvailable = false;
+        r.windowReason = "its capture failed";
+    }
+    r.verdict = windowVerdictFor(r, s.masks);
+    r.summary = summarise(r);
+    if (!r.motion.sentence.empty()) r.summary += " " + r.motion.sentence;
+    phases.start("report");
+    progress("writing the report");
+    r.phases = phases.list();
+    std::string why;
+    if (!writeReport(r, o.out, why)) {
+        std::fprintf(stderr, "\nquillmere-measure: %s\n", why.c_str());
+        return kOutput;
+    }
+    phases.stop();
+    progress("");
+    double total = 0;
+    std::printf("%s\n\n%s\n", r.summary.c_str(), summaryTable(r).c_str());
+    if (r.motion.measured) std::printf("%s\n", motionTable(r).c_str());
+    for (const auto& [phase, seconds] : phases.list()) {
+        std::printf("%s %.2f s, ", phase.c_str(), seconds);
+        total += seconds;
+    }
+    std::printf("total %.2f s\nreport: %s/index.html\n", total, o.out.c_str());
+    if (!gl.framebuffers) {
+        std::fprintf(stderr, "quillmere-measure: no framebuffer objects: the report holds window and ssaa only\n");
+        return kNoFramebuffers;
+    }
+    if (!r.failed.empty()) {
+        for (const auto& [name, error] : r.failed)
+            std::fprintf(stderr, "quillmere-measure: %s failed (%s) and is left out\n", name.c_str(), error.c_str());
+        return kCaptureFailed;
+    }
+    return kWhole;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -239,11 +488,12 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(2, 64))
         ->capture_default_str();
     CLI11_PARSE(app, argc, argv);
-    std::set<std::string> modes(o.modes.begin(), o.modes.end());
 
-    int width = 0, height = 0;
-    if (!o.size.empty() && !parseSize(o.size, width, height)) {
-        std::fprintf(stderr, "quillmere-measure: --size wants WxH, each at least 16, not \"%s\"\n", o.size.c_str());
+    Results r;
+    r.version = QUILLMERE_VERSION;
+    if (!o.size.empty() && !parseSize(o.size, r.width, r.height)) {
+        std::fprintf(stderr, "quillmere-measure: --size wants WxH, each from 16 to 65536, not \"%s\"\n",
+                     o.size.c_str());
         return kSize;
     }
     std::string reason;
@@ -253,8 +503,6 @@ int main(int argc, char** argv) {
     }
 
     Phases phases;
-    Results r;
-    r.version = QUILLMERE_VERSION;
     phases.start("context");
     // The program's own window and pixel format where there is a display; else offscreen.
     HWND window = nullptr;
@@ -279,277 +527,22 @@ int main(int argc, char** argv) {
         gfxInitState();
         r.headless = true;
     }
+    int status = kWhole;
+    try {
+        status = measureRun(o, window, r, phases);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "\nquillmere-measure: out of memory at %dx%d; choose a smaller --size\n", r.width,
+                     r.height);
+        status = kMemory;
+    }
     // The scene's texture goes while its context is still current, and the renderer before
     // the window, as the program itself shuts down.
-    std::optional<Scene> scene;
-    auto finish = [&](int status) {
-        scene.reset();
-        if (window) {
-            gfxShutdown();
-            DestroyWindow(window);
-        } else {
-            gfxDeleteTestTexture();
-            headlessRelease();
-        }
-        return status;
-    };
-    r.renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    r.vendor = reinterpret_cast<const char*>(glGetString(GL_VENDOR));
-    r.glVersion = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    GlEntryPoints gl = loadEntryPoints();
-    r.framebuffers = gl.framebuffers;
-
-    RECT client{0, 0, 0, 0};
-    if (window) GetClientRect(window, &client);
-    if (o.size.empty()) {
-        width = window ? client.right : 820;
-        height = window ? client.bottom : 600;
-    }
-    r.width = width;
-    r.height = height;
-    GLint viewportMax[2] = {0, 0}, renderbufferMax = 0;
-    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewportMax);
-    if (gl.framebuffers) glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbufferMax);
-    if (width > viewportMax[0] || height > viewportMax[1] ||
-        (gl.framebuffers && (width > renderbufferMax || height > renderbufferMax))) {
-        std::fprintf(stderr,
-                     "quillmere-measure: %dx%d is beyond this driver's limits (GL_MAX_VIEWPORT_DIMS %dx%d, "
-                     "GL_MAX_RENDERBUFFER_SIZE %d)\n",
-                     width, height, viewportMax[0], viewportMax[1], renderbufferMax);
-        return finish(kSize);
-    }
-    if (!gl.framebuffers && window && (width > client.right || height > client.bottom)) {
-        // Everything is then drawn in the window's back buffer, which holds no pixels past its client area.
-        std::fprintf(stderr,
-                     "quillmere-measure: without framebuffer objects --size can be at most the window's client area "
-                     "%ldx%ld\n",
-                     (long)client.right, (long)client.bottom);
-        return finish(kSize);
-    }
-    if (!gl.framebuffers && !window) {
-        std::fprintf(stderr, "quillmere-measure: the offscreen context has no framebuffer objects to draw into\n");
-        return finish(kNoFramebuffers);
-    }
     if (window) {
-        glGetIntegerv(GL_SAMPLE_BUFFERS, &r.sampleBuffers);
-        glGetIntegerv(GL_SAMPLES, &r.samples);
-        if (width > client.right || height > client.bottom) {
-            r.windowReason = "--size " + o.size + " is larger than the window's client area " +
-                             std::to_string(client.right) + "x" + std::to_string(client.bottom);
-        } else if (modes.count("window")) {
-            r.windowAvailable = true;
-        } else {
-            r.windowReason = "left out by --modes";
-        }
-    }
-
-    if (!r.windowAvailable && modes.size() == 1 && modes.count("window")) {
-        std::fprintf(stderr, "quillmere-measure: --modes window, but %s\n", r.windowReason.c_str());
-        return finish(kNothing);
-    }
-
-    // The one-sample target every supersampled render goes into; the window's back buffer
-    // when there are no framebuffer objects.
-    std::vector<Target> msaaTargets;
-    Target single;
-    phases.start("framebuffers");
-    if (gl.framebuffers) {
-        std::map<int, Target> byGranted;
-        for (int request : sampleRequests(gl)) {
-            Target t;
-            std::string why;
-            if (!makeTarget(gl, width, height, request, t, why)) {
-                r.notes.push_back("A request for " + std::to_string(request) + " samples was refused: " + why);
-                continue;
-            }
-            auto [it, fresh] = byGranted.try_emplace(t.granted, t);
-            if (!fresh) {
-                // Of requests granted the same count, keep the one that asked for it.
-                Target& kept = it->second;
-                Target& dropped = t.requested == t.granted && kept.requested != kept.granted ? kept : t;
-                r.dropped.emplace_back(dropped.requested, dropped.granted);
-                if (&dropped == &kept) std::swap(kept, t);
-                releaseTarget(gl, t);
-            }
-        }
-        for (auto& [granted, t] : byGranted) {
-            if (granted == 0) single = t;
-            msaaTargets.push_back(t);
-        }
-        if (single.draw == 0) {
-            std::fprintf(stderr, "quillmere-measure: the driver refuses a one-sample framebuffer object\n");
-            for (Target& t : msaaTargets) releaseTarget(gl, t);
-            return finish(kCaptureFailed);
-        }
+        gfxShutdown();
+        DestroyWindow(window);
     } else {
-        single = windowTarget(gl, width, height);
-        r.notes.push_back(
-            "No framebuffer objects: the report holds window and supersampling only, rendered in "
-            "the window's back buffer.");
-        r.whole = false;
+        gfxDeleteTestTexture();
+        headlessRelease();
     }
-
-    scene.emplace(gl);
-    phases.start("reference");
-    if (!scene->landmarks(single, r.tip, r.centre, r.caption)) {
-        // The projection is centred, so the ring's middle is the picture's.
-        r.centre[0] = width / 2.0;
-        r.centre[1] = height / 2.0;
-        r.notes.push_back("The blades' positions could not be read back; crops are taken at fixed places.");
-    }
-    const int k = o.referenceK;
-    r.k = k;
-    r.kCheck = std::max(2, (int)std::lround(k * 0.75));
-    Accumulator colour(width, height), cover(width, height), check(width, height);
-    progress("reference: " + std::to_string(k) + "x" + std::to_string(k));
-    scene->supersample(single, k, false, colour);
-    progress("reference: " + std::to_string(k) + "x" + std::to_string(k) + " coverage");
-    scene->supersample(single, k, true, cover);
-    progress("reference: " + std::to_string(r.kCheck) + "x" + std::to_string(r.kCheck) + " convergence check");
-    scene->supersample(single, r.kCheck, false, check);
-    r.reference = colour.meanStored();
-    r.referenceLinear = colour.meanLinear();
-    Image checkImage = check.meanStored();
-    r.convergenceRmse = rmse(checkImage, r.reference);
-    for (std::size_t i = 0; i < checkImage.rgb.size(); ++i)
-        r.convergenceMax = std::max(r.convergenceMax, std::fabs((double)checkImage.rgb[i] - r.reference.rgb[i]));
-    r.storedVsLinearRmse = rmse(r.reference, r.referenceLinear);
-    const std::vector<Region> regions = cover.regions();
-    std::vector<bool> edge(regions.size()), interior(regions.size()), centre(regions.size());
-    const double centreRadius = std::min(width, height) / 6.0;
-    for (std::size_t p = 0; p < regions.size(); ++p) {
-        edge[p] = regions[p] == Region::Edge;
-        interior[p] = regions[p] == Region::Interior;
-        double x = (double)(p % width) + 0.5 - r.centre[0], y = (double)(p / width) + 0.5 - r.centre[1];
-        centre[p] = interior[p] && x * x + y * y <= centreRadius * centreRadius;
-        r.edgePixels += edge[p];
-        r.interiorPixels += interior[p];
-        r.centrePixels += centre[p];
-    }
-
-    // A capture of one frame per pixel, its coverage pass, and its cost: the mean of five
-    // draws after the first (which pays for the driver's set-up of that state).
-    auto captureOnce = [&](const Target& t, const std::string& name, const std::string& kind) {
-        progress("capture: " + name);
-        Capture c;
-        c.name = name;
-        c.kind = kind;
-        c.requested = t.window ? 0 : t.requested;
-        c.granted = t.granted;
-        c.image = scene->render(t, 0, 0, false);
-        double seconds = 0;
-        for (int i = 0; i < 5; ++i) scene->render(t, 0, 0, false, &seconds);
-        c.msPerFrame = seconds / 5 * 1000;
-        c.coverage = scene->render(t, 0, 0, true);
-        return c;
-    };
-    if (r.windowAvailable) {
-        phases.start("window");
-        Target t = windowTarget(gl, width, height);
-        r.captures.push_back(captureOnce(t, "window", "window"));
-        releaseTarget(gl, t);
-    }
-    if (modes.count("msaa") && gl.framebuffers) {
-        phases.start("msaa");
-        for (const Target& t : msaaTargets) {
-            r.captures.push_back(captureOnce(t, "msaa-" + std::to_string(t.requested), "msaa"));
-            std::vector<float> xy = samplePositions(gl, t);
-            if (!xy.empty()) r.samplePositions.emplace_back(t.granted, xy);
-        }
-    }
-    if (modes.count("ssaa")) {
-        phases.start("ssaa");
-        for (int s = 2; s <= 4; ++s) {
-            std::string name = "ssaa-" + std::to_string(s) + "x" + std::to_string(s);
-            progress("capture: " + name);
-            Accumulator sum(width, height), coverage(width, height);
-            double seconds = 0;
-            scene->supersample(single, s, false, sum, &seconds);
-            scene->supersample(single, s, true, coverage);
-            Capture c;
-            c.name = name;
-            c.kind = "ssaa";
-            c.requested = c.granted = s * s;
-            c.image = sum.meanStored();
-            c.coverage = coverage.meanStored();
-            c.msPerFrame = seconds * 1000;
-            r.captures.push_back(std::move(c));
-        }
-    }
-    if (modes.count("filter") && gl.framebuffers) {
-        phases.start("filter");
-        struct Filter {
-            std::string name;
-            GLint min;
-            float anisotropy;
-        };
-        std::vector<Filter> filters = {{"filter-linear", GL_LINEAR, 1},
-                                       {"filter-nearest", GL_NEAREST, 1},
-                                       {"filter-trilinear", GL_LINEAR_MIPMAP_LINEAR, 1}};
-        for (int a = 2; gl.anisotropic && a <= 16 && a <= gl.maxAnisotropy; a *= 2)
-            filters.push_back({"filter-aniso-" + std::to_string(a), GL_LINEAR_MIPMAP_LINEAR, (float)a});
-        glBindTexture(GL_TEXTURE_2D, gTestTexture);
-        gl.generateMipmap(GL_TEXTURE_2D);
-        for (const Filter& f : filters) {
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, f.min);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, f.min == GL_NEAREST ? GL_NEAREST : GL_LINEAR);
-            if (gl.anisotropic) glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, f.anisotropy);
-            Capture c = captureOnce(single, f.name, "filter");
-            c.requested = c.granted = 0;
-            r.captures.push_back(std::move(c));
-        }
-        // Back to the program's own filtering.
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        if (gl.anisotropic) glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, 1.0f);
-    }
-    if (o.motion) {
-        phases.start("motion");
-        std::vector<std::string> names;
-        for (const Capture& c : r.captures) names.push_back(c.name);
-        r.motion = runDrift(*scene, single, motionModes(*scene, gl, names, msaaTargets, single), o.drift, r.reference,
-                            r.centre, r.tip, progress);
-    }
-    GLenum error = glGetError();
-    for (Target& t : msaaTargets) releaseTarget(gl, t);
-
-    phases.start("scores");
-    for (std::size_t i = 0; i < r.captures.size(); ++i) {
-        progress("scores: " + r.captures[i].name);
-        score(r.captures[i], r, edge, interior, centre);
-    }
-    r.verdict = r.windowAvailable ? windowVerdict(r, interior) : "not measured: " + r.windowReason;
-    r.summary = summarise(r);
-    if (!r.motion.sentence.empty()) r.summary += " " + r.motion.sentence;
-    if (error != GL_NO_ERROR) {
-        r.whole = false;
-        r.notes.push_back("OpenGL reported error " + std::to_string(error) + " during the captures.");
-    }
-    phases.start("report");
-    progress("writing the report");
-    r.phases = phases.list();
-    std::string why;
-    if (!writeReport(r, o.out, why)) {
-        std::fprintf(stderr, "\nquillmere-measure: %s\n", why.c_str());
-        return finish(kOutput);
-    }
-    phases.stop();
-    progress("");
-    double total = 0;
-    std::printf("%s\n\n%s\n", r.summary.c_str(), summaryTable(r).c_str());
-    if (r.motion.measured) std::printf("%s\n", motionTable(r).c_str());
-    for (const auto& [phase, seconds] : phases.list()) {
-        std::printf("%s %.2f s, ", phase.c_str(), seconds);
-        total += seconds;
-    }
-    std::printf("total %.2f s\nreport: %s/index.html\n", total, o.out.c_str());
-    if (!gl.framebuffers) {
-        std::fprintf(stderr, "quillmere-measure: no framebuffer objects: the report holds window and ssaa only\n");
-        return finish(kNoFramebuffers);
-    }
-    if (error != GL_NO_ERROR) {
-        std::fprintf(stderr, "quillmere-measure: OpenGL error %u during the captures\n", error);
-        return finish(kCaptureFailed);
-    }
-    return finish(kWhole);
+    return status;
 }

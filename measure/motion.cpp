@@ -118,6 +118,11 @@ double BladeFlicker::percent(const std::vector<double>& brightness) const {
     return blades ? std::sqrt(sum / blades) : 0.0;
 }
 
+unsigned long long motionBytes(const MotionSettings& m, int width, int height) {
+    const unsigned long long pixels = (unsigned long long)width * (unsigned long long)height;
+    return pixels * ((unsigned long long)m.steps * (3 * sizeof(float) + 1) + 3 * sizeof(std::uint32_t) + 16);
+}
+
 void motionShift(const MotionSettings& m, int step, double& dx, double& dy) {
     const double a = m.directionDegrees * kPi / 180.0;
     dx = step * m.speed * std::cos(a);

@@ -73,6 +73,10 @@ struct MotionSettings {
     double rotationDegrees = 0.03;
 };
 
+// Bytes the drift holds at this size: the reference and the blade sectors of every step,
+// and the sums of one step's renders.
+unsigned long long motionBytes(const MotionSettings& m, int width, int height);
+
 // The shift in pixels (x right, y up) of step s.
 void motionShift(const MotionSettings& m, int step, double& dx, double& dy);
 

@@ -94,7 +94,7 @@ nlohmann::ordered_json toJson(const Results& r) {
     j["captures"] = json::array();
     for (const Capture& c : r.captures)
         j["captures"].push_back({{"name", c.name},
-                                 {"kind", c.kind},
+                                 {"kind", kindName(c.kind)},
                                  {"requested", c.requested},
                                  {"granted", c.granted},
                                  {"effective_samples", c.effective},
@@ -106,13 +106,16 @@ nlohmann::ordered_json toJson(const Results& r) {
                                  {"interior_rmse", c.interiorRmse},
                                  {"centre_interior_rmse", c.centreRmse},
                                  {"rmse_vs_linear_light_reference", c.rmseLinear},
-                                 {"ms_per_frame", c.msPerFrame}});
+                                 {"ms_per_frame", c.msPerFrame},
+                                 {"cost_method", c.costMethod}});
     j["sample_positions"] = json::object();
     for (const auto& [count, xy] : r.samplePositions) {
         json points = json::array();
         for (std::size_t i = 0; i + 1 < xy.size(); i += 2) points.push_back({xy[i], xy[i + 1]});
         j["sample_positions"][std::to_string(count)] = points;
     }
+    j["failed_captures"] = json::array();
+    for (const auto& [name, why] : r.failed) j["failed_captures"].push_back({{"name", name}, {"error", why}});
     j["dropped_requests"] = json::array();
     for (const auto& [requested, granted] : r.dropped)
         j["dropped_requests"].push_back({{"requested", requested}, {"granted", granted}});
@@ -130,7 +133,7 @@ std::string errorPlot(const Results& r) {
     const int w = 480, h = 300, left = 56, bottom = 40, top = 16, right = 16;
     double maxError = 1;
     for (const Capture& c : r.captures)
-        if (c.kind != "filter") maxError = std::max(maxError, c.edgeRmse);
+        if (c.kind != CaptureKind::Filter) maxError = std::max(maxError, c.edgeRmse);
     maxError = std::ceil(maxError / 10) * 10;
     auto px = [&](int samples) { return left + (w - left - right) * std::log2(std::max(samples, 1)) / 8.0; };
     auto py = [&](double e) { return top + (h - top - bottom) * (1 - e / maxError); };
@@ -152,8 +155,10 @@ std::string errorPlot(const Results& r) {
       << ")' text-anchor='middle'>edge RMSE</text>\n";
     std::vector<std::pair<double, double>> labels;
     for (const Capture& c : r.captures) {
-        if (c.kind == "filter") continue;
-        const char* colour = c.kind == "window" ? "#d62728" : c.kind == "msaa" ? "#1f77b4" : "#2ca02c";
+        if (c.kind == CaptureKind::Filter) continue;
+        const char* colour = c.kind == CaptureKind::Window ? "#d62728"
+                             : c.kind == CaptureKind::Msaa ? "#1f77b4"
+                                                           : "#2ca02c";
         double x = px(c.effective), y = py(c.edgeRmse), ly = y - 6;
         // Points that coincide (window and msaa-0 without AA) get their labels stacked.
         for (const auto& [lx, used] : labels)
@@ -192,6 +197,16 @@ bool writeText(const std::string& path, const std::string& text) {
 }
 
 }  // namespace
+
+const char* kindName(CaptureKind kind) {
+    switch (kind) {
+        case CaptureKind::Window: return "window";
+        case CaptureKind::Msaa: return "msaa";
+        case CaptureKind::Ssaa: return "ssaa";
+        case CaptureKind::Filter: return "filter";
+    }
+    return "unknown";
+}
 
 Image crop(const Image& image, double x, double y, int side, int scale) {
     side = std::min({side, image.width, image.height});
@@ -272,6 +287,9 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
                             : "not measured: " + escape(r.windowReason))
       << "</p>\n";
     for (const std::string& note : r.notes) h << "<p><b>Note:</b> " << escape(note) << "</p>\n";
+    for (const auto& [name, why] : r.failed)
+        h << "<p class='failed'><b>Failed, left out:</b> " << escape(name) << ": " << escape(why) << "</p>\n";
+    if (!r.whole) h << "<p><b>This report is incomplete.</b></p>\n";
     h << "<h2>Scores against the reference</h2>\n<p>Reference: mean of " << r.k << "&times;" << r.k
       << " stratified sub-pixel renders (" << r.k * r.k << " per pixel). " << r.kCheck << "&times;" << r.kCheck
       << " differs from it by RMSE " << fixed(r.convergenceRmse, 3) << " (largest difference "
@@ -280,12 +298,13 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
       << ", interior pixels: " << r.interiorPixels << " (" << r.centrePixels << " in the minified centre).</p>\n";
     h << "<table id='scores'><thead><tr><th>mode</th><th>requested</th><th>granted</th><th>effective samples</th>"
       << "<th>edge RMSE</th><th>interior RMSE</th><th>centre interior RMSE</th><th>SSIM</th><th>PSNR dB</th>"
-      << "<th>RMSE vs linear-light ref.</th><th>ms / frame</th></tr></thead><tbody>\n";
+      << "<th>RMSE vs linear-light ref.</th><th>ms / frame</th><th>timed by</th></tr></thead><tbody>\n";
     for (const Capture& c : r.captures)
         h << "<tr><td>" << c.name << "</td><td>" << c.requested << "</td><td>" << c.granted << "</td><td>"
           << c.effective << "</td><td>" << fixed(c.edgeRmse, 2) << "</td><td>" << fixed(c.interiorRmse, 2)
           << "</td><td>" << fixed(c.centreRmse, 2) << "</td><td>" << fixed(c.ssim, 4) << "</td><td>" << fixed(c.psnr, 2)
-          << "</td><td>" << fixed(c.rmseLinear, 2) << "</td><td>" << fixed(c.msPerFrame, 2) << "</td></tr>\n";
+          << "</td><td>" << fixed(c.rmseLinear, 2) << "</td><td>" << fixed(c.msPerFrame, 2) << "</td><td>"
+          << c.costMethod << "</td></tr>\n";
     h << "</tbody></table>\n";
     h << "<p>RMSE in 8-bit levels over the three channels. Edge: pixels the reference covers partly; interior: "
       << "pixels it covers wholly; centre: interior pixels within the minified middle of the ring. Effective "

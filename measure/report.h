@@ -5,21 +5,29 @@
 #include "measure/metrics.h"
 #include "measure/motion.h"
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace measure {
 
+// How a capture was drawn: the window's back buffer, a framebuffer object of a sample
+// count, K x K sub-pixel renders averaged, or one frame under a texture filter.
+enum class CaptureKind : std::uint8_t { Window, Msaa, Ssaa, Filter };
+// The kind's name in results.json and the report.
+const char* kindName(CaptureKind kind);
+
 struct Capture {
     std::string name;  // window, msaa-N, ssaa-KxK, filter-...
-    std::string kind;  // window, msaa, ssaa, filter
+    CaptureKind kind = CaptureKind::Window;
     int requested = 0;
     int granted = 0;
     int effective = 0;
     std::vector<int> levels;
     double rmse = 0, psnr = 0, ssim = 0, edgeRmse = 0, interiorRmse = 0, centreRmse = 0, rmseLinear = 0;
     double msPerFrame = 0;
+    std::string costMethod;  // "gpu" (timer queries) or "wall" (to glFinish)
     Image image;
     Image coverage;
 };
@@ -41,6 +49,8 @@ struct Results {
     std::vector<std::pair<int, std::vector<float>>> samplePositions;
     std::vector<std::pair<int, int>> dropped;  // (requested, granted) of requests left out
     std::vector<std::pair<std::string, double>> phases;
+    // Captures dropped because OpenGL reported an error while they were drawn or read back.
+    std::vector<std::pair<std::string, std::string>> failed;
     double tip[2] = {0, 0}, centre[2] = {0, 0}, caption[2] = {0, 0};
     Image reference, referenceLinear;
     std::string summary;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The tool with no display (EGL), and its answers to bad conditions: each a clear message
 # and its own non-zero status, never a report presented as whole.
-# Usage: headless.sh QUILLMERE_MEASURE
+# Usage: headless.sh QUILLMERE_MEASURE GLSTRING_SHIM
 set -uo pipefail
 tool=$1
+shim=$2
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail=0
@@ -26,7 +27,26 @@ check "--help lists the options" "\"$tool\" --help >$tmp/out 2>&1 && grep -q -- 
 check "--version prints the version" "\"$tool\" --version | grep -Eq 'quillmere-measure [0-9]+\.[0-9]+\.[0-9]+'"
 check "bad --size: 4" "\"$tool\" --size 12xq --out $tmp/x >$tmp/out 2>&1; [ \$? -eq 4 ] && grep -q WxH $tmp/out"
 check "size beyond the driver's limits: 4" \
-    "\"$tool\" --size 100000x64 --out $tmp/x >$tmp/out 2>&1; [ \$? -eq 4 ] && grep -q GL_MAX_RENDERBUFFER_SIZE $tmp/out"
+    "\"$tool\" --size 60000x64 --out $tmp/x >$tmp/out 2>&1; [ \$? -eq 4 ] && grep -q GL_MAX_RENDERBUFFER_SIZE $tmp/out"
+check "size that overflows an int: 4" \
+    "\"$tool\" --size 4294967312x64 --out $tmp/x >$tmp/out 2>&1; [ \$? -eq 4 ] && grep -q WxH $tmp/out"
+check "size whose working set exceeds memory: 8, before any allocation" \
+    "\"$tool\" --size 16384x16384 --out $tmp/x >$tmp/out 2>&1; [ \$? -eq 8 ] && grep -q 'MiB are available' $tmp/out"
+# A driver whose renderer string is missing or not UTF-8: the run completes and says so.
+for mode in null latin1; do
+    LD_PRELOAD="$shim${LD_PRELOAD:+:$LD_PRELOAD}" QUILL_SHIM_RENDERER=$mode \
+        "$tool" --size 64x48 --reference-k 2 --modes msaa --out "$tmp/s-$mode" >"$tmp/out" 2>&1
+    status=$?
+    check "renderer string $mode: whole run, valid JSON" \
+        "[ $status -eq 0 ] && python3 -c 'import json,sys; d=json.load(open(\"$tmp/s-$mode/results.json\", encoding=\"utf-8\")); sys.exit(not d[\"renderer\"])'"
+done
+# A resolve the driver refuses: that capture is named and left out, never scored as black.
+LD_PRELOAD="$shim${LD_PRELOAD:+:$LD_PRELOAD}" QUILL_SHIM_BLIT=refuse \
+    "$tool" --size 64x48 --reference-k 2 --modes msaa --out "$tmp/blit" >"$tmp/out" 2>&1
+status=$?
+check "a refused resolve: 6, msaa-4 named as failed, the report incomplete" \
+    "[ $status -eq 6 ] && grep -q 'msaa-4 failed' $tmp/out && python3 -c 'import json,sys; d=json.load(open(\"$tmp/blit/results.json\")); n=[c[\"name\"] for c in d[\"captures\"]]; f=[c[\"name\"] for c in d[\"failed_captures\"]]; sys.exit(not (\"msaa-4\" in f and \"msaa-4\" not in n and \"msaa-0\" in n and not d[\"complete\"]))'"
+check "a missing renderer string is named" "grep -q 'no GL_RENDERER' $tmp/out || grep -q 'not reported' $tmp/s-null/results.json"
 check "output folder that cannot be written: 3" "s=\$(run --out /proc/quillmere); [ \$s -eq 3 ] && grep -q 'cannot write' $tmp/out"
 check "no OpenGL context: 2" \
     "s=\$(__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent run --out $tmp/y); [ \$s -eq 2 ] && grep -q 'no OpenGL context' $tmp/out"

@@ -162,22 +162,17 @@ std::string motionSentence(const std::vector<MotionFigures>& modes) {
     };
     const MotionFigures* one = find("msaa-0");
     if (!one) one = find("window");
+    // The most samples granted; a one-sample multisampled buffer is no anti-aliasing.
     const MotionFigures* msaa = nullptr;
-    int count = 0;
-    for (const MotionFigures& m : modes) {
-        int n = 0;
-        if (m.kind == "msaa" && std::sscanf(m.name.c_str(), "msaa-%d", &n) == 1 && n > count) {
-            count = n;
-            msaa = &m;
-        }
-    }
+    for (const MotionFigures& m : modes)
+        if (m.kind == "msaa" && m.samples > 1 && (!msaa || m.samples > msaa->samples)) msaa = &m;
     const MotionFigures* ssaa = find("ssaa-4x4");
     char text[400];
     std::string s;
     if (one && one->edge > 0 && (msaa || ssaa)) {
         if (msaa) {
             std::snprintf(text, sizeof text, "In motion, %d-sample MSAA cuts edge shimmer to %.0f %% of one sample's",
-                          count, 100 * msaa->edge / one->edge);
+                          msaa->samples, 100 * msaa->edge / one->edge);
             s = text;
             if (ssaa) {
                 std::snprintf(text, sizeof text, " and 4x4 supersampling to %.0f %%", 100 * ssaa->edge / one->edge);
@@ -209,6 +204,10 @@ std::vector<MotionMode> motionModes(Scene& scene, const GlEntryPoints& gl, const
         int n = 0;
         if (name == "window") {
             m.kind = "window";
+            GLint samples = 0;
+            if (gl.bindFramebuffer) gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
+            glGetIntegerv(GL_SAMPLES, &samples);
+            m.samples = std::max(1, (int)samples);
             auto target = std::make_shared<Target>();
             m.enter = [&gl, &single, target] { *target = windowTarget(gl, single.width, single.height); };
             m.leave = [&gl, target] { releaseTarget(gl, *target); };
@@ -219,9 +218,11 @@ std::vector<MotionMode> motionModes(Scene& scene, const GlEntryPoints& gl, const
             for (const Target& t : msaaTargets)
                 if (t.requested == n) target = &t;
             if (!target) continue;
+            m.samples = std::max(1, target->granted);
             m.draw = [&scene, target](double dx, double dy) { return scene.render(*target, dx, dy, false); };
         } else if (std::sscanf(name.c_str(), "ssaa-%dx", &n) == 1) {
             m.kind = "ssaa";
+            m.samples = n * n;
             // As the still capture: n x n stratified renders, averaged in stored values.
             m.draw = [&scene, &single, n](double dx, double dy) {
                 Accumulator sum(single.width, single.height);
@@ -380,6 +381,7 @@ MotionResults runDrift(Scene& scene, const Target& single, const std::vector<Mot
         MotionFigures f;
         f.name = mode.name;
         f.kind = mode.kind;
+        f.samples = mode.samples;
         TemporalError temporal(classes);
         BladeFlicker flicker(kBlades);
         for (int s = 0; s < steps; ++s) {

@@ -84,6 +84,7 @@ void motionShift(const MotionSettings& m, int step, double& dx, double& dy);
 struct MotionFigures {
     std::string name;
     std::string kind;
+    int samples = 1;                            // per pixel, as granted
     double edge = 0, interior = 0, centre = 0;  // temporal error, 8-bit levels
     double flicker = 0;                         // RMS over blades, % of a blade's brightness
     Image profile;                              // the two pixel rows, one line a step
@@ -107,6 +108,7 @@ struct MotionResults {
 struct MotionMode {
     std::string name;
     std::string kind;
+    int samples = 1;                     // per pixel, as granted
     std::function<void()> enter, leave;  // optional: state set for the mode and put back
     std::function<Image(double dx, double dy)> draw;
 };

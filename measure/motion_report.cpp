@@ -108,6 +108,7 @@ nlohmann::ordered_json motionJson(const MotionResults& m) {
     for (const MotionFigures& f : m.modes)
         j["modes"].push_back({{"name", f.name},
                               {"kind", f.kind},
+                              {"samples", f.samples},
                               {"edge_temporal_rmse", f.edge},
                               {"interior_temporal_rmse", f.interior},
                               {"centre_interior_temporal_rmse", f.centre},

@@ -15,11 +15,13 @@ void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back((std::uint8_t)(v >> shift));
 }
 
+// A big-endian 16-bit value appended.
 void put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
     out.push_back((std::uint8_t)(v >> 8));
     out.push_back((std::uint8_t)v);
 }
 
+// A big-endian 32-bit value read.
 std::uint32_t get32(const std::uint8_t* p) {
     return (std::uint32_t)p[0] << 24 | (std::uint32_t)p[1] << 16 | (std::uint32_t)p[2] << 8 | p[3];
 }
@@ -45,7 +47,7 @@ std::vector<std::uint8_t> framePng(const Image& image) {
     return bytes;
 }
 
-// The concatenated data of a PNG's chunks of one type, and its IHDR's data.
+// The data of a PNG's chunks of one type, concatenated.
 std::vector<std::uint8_t> chunkData(const std::vector<std::uint8_t>& png, const char type[4]) {
     std::vector<std::uint8_t> data;
     for (std::size_t at = 8; at + 12 <= png.size();) {

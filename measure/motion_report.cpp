@@ -29,17 +29,20 @@ Image magnify(const Image& image, int scale) {
     return out;
 }
 
+// A PNG of the image magnified; false when it cannot be written.
 bool writeMagnified(const std::string& path, const Image& image, int scale) {
     Image big = magnify(image, scale);
     return stbi_write_png(path.c_str(), big.width, big.height, 3, big.rgb.data(), big.width * 3) != 0;
 }
 
+// The crops magnified, as an animated PNG; false when it cannot be written.
 bool writeAnimation(const std::string& path, const std::vector<Image>& frames) {
     std::vector<Image> big;
     for (const Image& f : frames) big.push_back(magnify(f, kCropScale));
     return writeApng(path, big, kFrameMs);
 }
 
+// A figure with a fixed number of decimals.
 std::string number(double v, int digits) {
     char text[64];
     std::snprintf(text, sizeof text, "%.*f", digits, v);

@@ -245,6 +245,9 @@ struct Driver {
     bool anisotropyDegreeIgnored;
 };
 
+// Test names and messages show the driver's name.
+void PrintTo(const Driver& d, std::ostream* os) { *os << d.name; }
+
 class MeasuredMotion : public ::testing::TestWithParam<Driver> {};
 
 // One small run with the drift per driver, its results.json read back.

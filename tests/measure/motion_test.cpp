@@ -308,11 +308,14 @@ TEST_P(MeasuredMotion, ShimmerOrdering) {
     EXPECT_GT(motion["pixels"]["centre_interior"].get<int>(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Drivers, MeasuredMotion,
-                         ::testing::Values(Driver{"llvmpipe", "", true, true},
-                                           Driver{"softpipe", "LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=softpipe", false,
-                                                  false},
-                                           Driver{"zink", "LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=zink", true, true}),
-                         [](const ::testing::TestParamInfo<Driver>& info) { return std::string(info.param.name); });
+// Under the sanitizers, zink's Vulkan driver is unloaded before the leak check and leaves
+// 240 bytes it cannot name or suppress; the same code is leak-checked on the other two.
+INSTANTIATE_TEST_SUITE_P(
+    Drivers, MeasuredMotion,
+    ::testing::Values(Driver{"llvmpipe", "", true, true},
+                      Driver{"softpipe", "LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=softpipe", false, false},
+                      Driver{"zink", "LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=zink LSAN_OPTIONS=detect_leaks=0", true,
+                             true}),
+    [](const ::testing::TestParamInfo<Driver>& info) { return std::string(info.param.name); });
 
 }  // namespace

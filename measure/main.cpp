@@ -4,6 +4,7 @@
 #include "app/app.h"
 #include "measure/capture.h"
 #include "measure/motion_report.h"
+#include "measure/checks.h"
 #include "measure/report.h"
 #include "measure/session.h"
 #include "platform/headless.h"
@@ -487,7 +488,15 @@ int main(int argc, char** argv) {
     app.add_option("--motion-k", o.drift.k, "The moving reference averages K x K renders a step")
         ->check(CLI::Range(2, 64))
         ->capture_default_str();
+    ExpectOptions expect;
+    addExpectOptions(app, expect);
+    CompareOptions compare;
+    CLI::App* compareCommand = addCompareCommand(app, compare);
     CLI11_PARSE(app, argc, argv);
+    if (compareCommand->parsed()) return runCompare(compare);
+    // A wrong expectations file or baseline is refused before anything is rendered.
+    ExpectPlan plan;
+    if (int status = prepareExpectations(expect, plan)) return status;
 
     Results r;
     r.version = QUILLMERE_VERSION;
@@ -543,6 +552,11 @@ int main(int argc, char** argv) {
     } else {
         gfxDeleteTestTexture();
         headlessRelease();
+    }
+    // Every report written, whole or not, is checked; the run's own failure ranks first.
+    if (status == kWhole || status == kNoFramebuffers || status == kCaptureFailed) {
+        int checked = checkRun(plan, o.out);
+        if (status == kWhole) status = checked;
     }
     return status;
 }

@@ -91,9 +91,7 @@ std::string temporalPlot(const MotionResults& m) {
 
 nlohmann::ordered_json motionJson(const MotionResults& m) {
     using json = nlohmann::ordered_json;
-    if (!m.measured) return json{{"measured", false}};
     json j;
-    j["measured"] = true;
     j["steps"] = m.settings.steps;
     j["pixels_per_step"] = m.settings.speed;
     j["direction_degrees"] = m.settings.directionDegrees;

@@ -9,7 +9,7 @@
 
 namespace measure {
 
-// results.json's "motion": the drift's settings and every mode's figures.
+// results.json's "motion" (written only when the drift ran): its settings and every mode's figures.
 nlohmann::ordered_json motionJson(const MotionResults& motion);
 // Writes the profiles, the animated crops and the plot into `dir`, and appends the section
 // to `html`; false with the file that failed.

@@ -66,6 +66,7 @@ nlohmann::ordered_json number(double v) {
 nlohmann::ordered_json toJson(const Results& r) {
     using json = nlohmann::ordered_json;
     json j;
+    j["schema_version"] = kSchemaVersion;
     j["tool"] = "quillmere-measure";
     j["version"] = r.version;
     j["renderer"] = r.renderer;
@@ -124,7 +125,7 @@ nlohmann::ordered_json toJson(const Results& r) {
     j["landmarks"] = {{"blade_tip", {r.tip[0], r.tip[1]}},
                       {"centre", {r.centre[0], r.centre[1]}},
                       {"caption", {r.caption[0], r.caption[1]}}};
-    j["motion"] = motionJson(r.motion);
+    if (r.motion.measured) j["motion"] = motionJson(r.motion);
     return j;
 }
 

@@ -17,6 +17,8 @@ namespace measure {
 enum class CaptureKind : std::uint8_t { Window, Msaa, Ssaa, Filter };
 // The kind's name in results.json and the report.
 const char* kindName(CaptureKind kind);
+// results.json's layout version (docs/results.schema.json); raised when a field changes meaning or goes.
+constexpr int kSchemaVersion = 1;
 
 struct Capture {
     std::string name;  // window, msaa-N, ssaa-KxK, filter-...

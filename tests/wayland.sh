@@ -259,6 +259,8 @@ if [ -x "$measure" ]; then
         jq -e '.captures | any(.name == "window")' "$work/out/measure/results.json" >/dev/null 2>&1; then
         say "ok: quillmere-measure captured its window on sway: $(jq -c '.captures[] | select(.name == "window")' \
             "$work/out/measure/results.json" | cut -c1-300)"
+        /usr/bin/python3 tests/measure/check_results.py schema "$work/out/measure/results.json" ||
+            fail "quillmere-measure's results.json on sway against docs/results.schema.json"
     else
         fail "quillmere-measure --modes window on sway"
         tail -n 20 "$work/out/measure.log"

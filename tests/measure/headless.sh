@@ -53,4 +53,5 @@ check "no OpenGL context: 2" \
 check "--modes window with no window: 7" "s=\$(run --modes window --out $tmp/w); [ \$s -eq 7 ] && grep -q 'no display' $tmp/out"
 check "no framebuffer objects offscreen: 5" \
     "s=\$(MESA_GL_VERSION_OVERRIDE=2.1 MESA_EXTENSION_OVERRIDE=-GL_ARB_framebuffer_object run --out $tmp/z); [ \$s -eq 5 ] && grep -q 'framebuffer objects' $tmp/out"
+check "results.json matches docs/results.schema.json" "/usr/bin/python3 $(dirname "$0")/check_results.py schema $tmp/r/results.json"
 exit $fail

@@ -117,6 +117,9 @@ TEST(Measured, LlvmpipeFacts) {
     ASSERT_TRUE(status == 0 && in) << "the tool failed (" << status << "); see " << dir << ".log";
     nlohmann::json run;
     in >> run;
+    // The file as the published schema describes it.
+    std::string validate = "/usr/bin/python3 " QUILL_MEASURE_CHECKS " schema " + dir + "/results.json";
+    EXPECT_EQ(std::system(validate.c_str()), 0) << "results.json does not match docs/results.schema.json";
     if (run["renderer"].get<std::string>().find("llvmpipe") == std::string::npos)
         GTEST_SKIP() << "these facts are llvmpipe's, not " << run["renderer"];
     auto capture = [&](const std::string& name) -> const nlohmann::json& {

@@ -10,6 +10,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 "$tool" --headless --size 160x120 --reference-k 4 --modes msaa,filter --motion --motion-steps 8 --motion-k 6 \
     --out "$tmp/r" >"$tmp/log" 2>&1 || { echo "FAILED: the tool"; cat "$tmp/log"; exit 1; }
+/usr/bin/python3 "$here/check_results.py" schema "$tmp/r/results.json" || { echo "FAILED: the schema"; exit 1; }
 modes=$(python3 -c "import json; print(len(json.load(open('$tmp/r/results.json'))['motion']['modes']))")
 cp "$tmp/r/index.html" "$tmp/r/check.html"
 cat >>"$tmp/r/check.html" <<'SCRIPT'

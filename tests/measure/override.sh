@@ -78,4 +78,5 @@ check "no framebuffer objects: window and ssaa only, marked partial" \
 MESA_GL_VERSION_OVERRIDE=2.1 MESA_EXTENSION_OVERRIDE=-GL_ARB_framebuffer_object \
     "$tool" --size 2000x1000 --reference-k 2 --out "$tmp/nofbo-big" >"$tmp/nofbo-big.log" 2>&1
 check "no framebuffer objects, --size past the window: status 4" test $? -eq 4
+check "every results.json here matches docs/results.schema.json" /usr/bin/python3 "$(dirname "$0")/check_results.py" schema "$tmp"/*/results.json
 exit $fail

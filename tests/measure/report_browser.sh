@@ -33,5 +33,6 @@ fail=0
 [[ "$verdict" =~ images=([0-9]+)\ broken=0\ rows=$rows ]] && [ "${BASH_REMATCH[1]}" -gt $((rows * 4)) ] || fail=1
 chrome --window-size=1400,2000 --screenshot="$tmp/shot.png" "file://$tmp/r/index.html"
 [ "$(stat -c %s "$tmp/shot.png" 2>/dev/null || echo 0)" -gt 20000 ] || { echo "FAILED: no screenshot"; fail=1; }
+/usr/bin/python3 "$(dirname "$0")/check_results.py" schema "$tmp/r/results.json" || fail=1
 [ $fail -eq 0 ] && echo "ok: every image loaded, one row per capture, screenshot taken"
 exit $fail

@@ -11,6 +11,7 @@ trap 'rm -rf "$tmp"' EXIT
 args=(--size 320x240 --reference-k 4)
 "$linux" "${args[@]}" --out "$tmp/linux" >"$tmp/linux.log" 2>&1 || { echo "FAILED: Linux run"; cat "$tmp/linux.log"; exit 1; }
 (cd "$tmp" && wine "$windows" "${args[@]}" --out windows >"$tmp/wine.log" 2>&1) || { echo "FAILED: Wine run"; cat "$tmp/wine.log"; exit 1; }
+/usr/bin/python3 "$(dirname "$0")/check_results.py" schema "$tmp/linux/results.json" "$tmp/windows/results.json" || exit 1
 python3 - "$tmp/linux/results.json" "$tmp/windows/results.json" <<'PY'
 import json, sys
 a, b = (json.load(open(p)) for p in sys.argv[1:3])

@@ -56,6 +56,7 @@ struct Options {
     bool headless = false;
     std::vector<std::string> modes = {"window", "msaa", "ssaa", "filter"};
     int referenceK = 16;
+    bool filterSweeps = false;
     bool motion = false;
     MotionSettings drift;
 };
@@ -403,6 +404,11 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
     if (modes.count("filter") && gl.framebuffers) {
         phases.start("filter");
         captureFilters(s);
+        phases.start("filtering");
+        progress("filtering against the rules");
+        const Capture* shown = findCapture(r, "window");
+        r.filtering = measureFiltering(gl, scene, single, shown ? &shown->image : nullptr, o.filterSweeps);
+        if (!r.filtering.measured) r.failed.emplace_back("filtering", r.filtering.reason);
     }
     if (o.motion) {
         phases.start("motion");
@@ -481,6 +487,8 @@ int main(int argc, char** argv) {
     app.add_option("--reference-k", o.referenceK, "The reference averages K x K sub-pixel renders")
         ->check(CLI::Range(2, 64))
         ->capture_default_str();
+    app.add_flag("--filter-sweeps", o.filterSweeps,
+                 "Also sweep the renderer's rotation through a whole turn for the level of detail by angle");
     app.add_flag("--motion", o.motion, "Also measure shimmer: every mode over a slow sub-pixel drift (docs/motion.md)");
     app.add_option("--motion-steps", o.drift.steps, "Steps of the drift")
         ->check(CLI::Range(2, 256))

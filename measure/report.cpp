@@ -1,6 +1,7 @@
 // The report: PNGs, SVGs, results.json and index.html (no script, no network).
 #include "measure/report.h"
 
+#include "measure/filtering_report.h"
 #include "measure/motion_report.h"
 
 #include <nlohmann/json.hpp>
@@ -125,6 +126,7 @@ nlohmann::ordered_json toJson(const Results& r) {
     j["landmarks"] = {{"blade_tip", {r.tip[0], r.tip[1]}},
                       {"centre", {r.centre[0], r.centre[1]}},
                       {"caption", {r.caption[0], r.caption[1]}}};
+    j["filtering"] = filteringJson(r.filtering);
     if (r.motion.measured) j["motion"] = motionJson(r.motion);
     return j;
 }
@@ -269,6 +271,8 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     for (const auto& [count, xy] : r.samplePositions)
         if (!writeText(dir + "/samples-" + std::to_string(count) + ".svg", samplePlot(xy)))
             return fail("samples-" + std::to_string(count) + ".svg");
+    std::string failed;
+    if (!writeFilteringFiles(r.filtering, dir, failed)) return fail(failed);
     if (!writeText(dir + "/results.json", toJson(r).dump(2) + "\n")) return fail("results.json");
 
     std::ostringstream h;
@@ -336,7 +340,8 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     for (const Capture& c : r.captures)
         h << "<figure><img class='heat' src='diff-" << c.name << ".png' alt='" << c.name << " difference'><figcaption>"
           << c.name << "</figcaption></figure>\n";
-    std::string motion, failed;
+    h << filteringHtml(r.filtering);
+    std::string motion;
     if (!writeMotionReport(r, dir, motion, failed)) return fail(failed);
     h << motion;
     h << "<h2>Where the time went</h2>\n<table>";

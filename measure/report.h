@@ -2,6 +2,7 @@
 // its PNGs and SVGs, and the terminal's summary table.
 #pragma once
 
+#include "measure/filtering.h"
 #include "measure/metrics.h"
 #include "measure/motion.h"
 
@@ -57,6 +58,7 @@ struct Results {
     Image reference, referenceLinear;
     std::string summary;
     bool whole = true;
+    Filtering filtering;
     MotionResults motion;
 };
 

@@ -5,6 +5,7 @@
 #include "measure/capture.h"
 #include "measure/motion_report.h"
 #include "measure/checks.h"
+#include "measure/presented.h"
 #include "measure/report.h"
 #include "measure/session.h"
 #include "platform/headless.h"
@@ -57,6 +58,8 @@ struct Options {
     std::vector<std::string> modes = {"window", "msaa", "ssaa", "filter"};
     int referenceK = 16;
     bool filterSweeps = false;
+    std::string program;
+    bool noPresented = false;
     bool motion = false;
     MotionSettings drift;
 };
@@ -349,6 +352,7 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
     if (window) {
         glGetIntegerv(GL_SAMPLE_BUFFERS, &r.sampleBuffers);
         glGetIntegerv(GL_SAMPLES, &r.samples);
+        r.format = readWindowFormat();
         if (width > client.right || height > client.bottom) {
             r.windowReason = "--size " + o.size + " is larger than the window's client area " +
                              std::to_string(client.right) + "x" + std::to_string(client.bottom);
@@ -392,6 +396,10 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
     if (r.windowAvailable) {
         phases.start("window");
         captureWindow(s);
+        if (!o.noPresented) {
+            phases.start("presented");
+            capturePresentedWindow(s, o.program, width != client.right || height != client.bottom);
+        }
     }
     if (modes.count("msaa") && gl.framebuffers) {
         phases.start("msaa");
@@ -409,6 +417,13 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
         const Capture* shown = findCapture(r, "window");
         r.filtering = measureFiltering(gl, scene, single, shown ? &shown->image : nullptr, o.filterSweeps);
         if (!r.filtering.measured) r.failed.emplace_back("filtering", r.filtering.reason);
+        // quillmere's own presented picture against the same rules: a filter the driver
+        // forces on the program by its name shows only there.
+        const Image& presented = r.presented.image;
+        if (r.filtering.measured && r.presented.captured && presented.width == width && presented.height == height) {
+            r.filtering.presented = judgePresentedPicture(gl, scene, single, presented);
+            r.filtering.presentedChecked = true;
+        }
     }
     if (o.motion) {
         phases.start("motion");
@@ -489,6 +504,9 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_flag("--filter-sweeps", o.filterSweeps,
                  "Also sweep the renderer's rotation through a whole turn for the level of detail by angle");
+    app.add_option("--program", o.program,
+                   "The quillmere whose presented window is captured (default: beside the tool)");
+    app.add_flag("--no-presented", o.noPresented, "Leave out starting quillmere and capturing its presented window");
     app.add_flag("--motion", o.motion, "Also measure shimmer: every mode over a slow sub-pixel drift (docs/motion.md)");
     app.add_option("--motion-steps", o.drift.steps, "Steps of the drift")
         ->check(CLI::Range(2, 256))

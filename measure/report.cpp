@@ -84,6 +84,8 @@ nlohmann::ordered_json toJson(const Results& r) {
                    {"sample_buffers", r.sampleBuffers},
                    {"samples", r.samples},
                    {"verdict", r.verdict}};
+    j["window"].update(formatJson(r.format));
+    j["presented"] = presentedJson(r.presented);
     j["reference"] = {{"k", r.k},
                       {"samples_per_pixel", r.k * r.k},
                       {"check_k", r.kCheck},
@@ -267,6 +269,8 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
                 return fail(file);
         }
     }
+    for (const Capture& c : r.captures)
+        if (c.kind == CaptureKind::Window && !writePresentedImages(r.presented, c.image, dir, error)) return false;
     if (!writeText(dir + "/error-vs-samples.svg", errorPlot(r))) return fail("error-vs-samples.svg");
     for (const auto& [count, xy] : r.samplePositions)
         if (!writeText(dir + "/samples-" + std::to_string(count) + ".svg", samplePlot(xy)))
@@ -295,6 +299,7 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     for (const auto& [name, why] : r.failed)
         h << "<p class='failed'><b>Failed, left out:</b> " << escape(name) << ": " << escape(why) << "</p>\n";
     if (!r.whole) h << "<p><b>This report is incomplete.</b></p>\n";
+    if (!r.headless) h << presentedHtml(r.presented, r.format);
     h << "<h2>Scores against the reference</h2>\n<p>Reference: mean of " << r.k << "&times;" << r.k
       << " stratified sub-pixel renders (" << r.k * r.k << " per pixel). " << r.kCheck << "&times;" << r.kCheck
       << " differs from it by RMSE " << fixed(r.convergenceRmse, 3) << " (largest difference "

@@ -5,6 +5,7 @@
 #include "measure/filtering.h"
 #include "measure/metrics.h"
 #include "measure/motion.h"
+#include "measure/presented.h"
 
 #include <cstdint>
 #include <string>
@@ -42,6 +43,8 @@ struct Results {
     bool windowAvailable = false;
     std::string windowReason;
     int sampleBuffers = 0, samples = 0;
+    WindowFormat format;
+    Presented presented;
     std::string verdict;
     bool framebuffers = false;
     std::vector<std::string> notes;

@@ -10,7 +10,7 @@ packages=(
     g++-mingw-w64-x86-64 wine wine64
     xvfb xauth x11-utils xdotool imagemagick
     valgrind clang clang-format
-    libclang-rt-dev libxdamage-dev openbox
+    libclang-rt-dev libxdamage-dev libxcomposite-dev openbox
     libstb-dev desktop-file-utils appstream lintian debootstrap zip unzip fakeroot dpkg-dev file
     libwayland-dev sway grim weston wayland-utils jq
     libcli11-dev nlohmann-json3-dev libegl-dev libegl-mesa0 python3-skimage chromium

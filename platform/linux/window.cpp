@@ -57,13 +57,18 @@ int requestedSamples() {
 SDL_Window* createSdlWindow(const char* title, int x, int y, int width, int height, Uint32 flags, int* depthBits,
                             int* samples) {
     static const int kDepths[] = {32, 24, 16};
+    // 8 bits a channel where the display has them; a 16-bit display's 5-6-5 otherwise,
+    // as ChoosePixelFormat gives the closest format there.
+    static const int kChannels[][3] = {{8, 8, 8}, {5, 6, 5}};
     int wanted = requestedSamples();
     for (int tries = wanted > 0 ? 2 : 1; tries > 0; --tries, wanted = 0) {
-        for (int depth : kDepths) {
+        for (int i = 0; i < 6; ++i) {
+            const int* channel = kChannels[i / 3];
+            const int depth = kDepths[i % 3];
             SDL_GL_ResetAttributes();
-            SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-            SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-            SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+            SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel[0]);
+            SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel[1]);
+            SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel[2]);
             SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
             SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
             SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, wanted > 0 ? 1 : 0);

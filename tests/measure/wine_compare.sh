@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows build under Wine against the Linux build, same size, same Mesa underneath:
 # the same captures with the same granted and effective counts, and scores within 0.05
-# RMSE levels and 0.0005 SSIM.
+# RMSE levels and 0.0005 SSIM; and each one's quillmere presented as its back buffer shows it.
 # Usage: wine_compare.sh LINUX_QUILLMERE_MEASURE WINDOWS_QUILLMERE_MEASURE_EXE
 set -uo pipefail
 linux=$(realpath "$1")
@@ -30,6 +30,14 @@ for name in sorted(set(ca) & set(cb)):
             bad.append("%s %s: %.4f vs %.4f" % (name, key, x[key], y[key]))
     print("%-18s granted %s/%s  edge %.3f/%.3f  ssim %.5f/%.5f" % (name, x["granted"], y["granted"], x["edge_rmse"],
           y["edge_rmse"], x["ssim"], y["ssim"]))
+# Each build starts its own quillmere beside it and captures the presented window: on
+# Windows from the desktop (BitBlt), on Linux from the X window.
+for label, d in (("Linux", a), ("Wine", b)):
+    p = d["presented"]
+    print("%-6s presented: captured %s, differing pixels %s (%s)" % (label, p["captured"], p.get("differing_pixels"),
+          p.get("method")))
+    if not p["captured"] or p["differs"] or "exit status 0" not in p["closed"]:
+        bad.append("%s: quillmere's presented window not captured equal and closed: %s" % (label, p))
 for line in bad:
     print("FAILED:", line)
 sys.exit(1 if bad else 0)

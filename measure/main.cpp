@@ -3,6 +3,7 @@
 // supersampled reference.
 #include "app/app.h"
 #include "measure/capture.h"
+#include "measure/motion_report.h"
 #include "measure/checks.h"
 #include "measure/evidence.h"
 #include "measure/presented.h"
@@ -61,6 +62,8 @@ struct Options {
     bool filterSweeps = false;
     std::string program;
     bool noPresented = false;
+    bool motion = false;
+    MotionSettings drift;
 };
 
 // Seconds spent in each phase, in the order they ran.
@@ -221,7 +224,8 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
                      width, height, viewportMax[0], viewportMax[1], renderbufferMax);
         return kSize;
     }
-    const unsigned long long need = workingSet(width, height, std::min(maxSamples, 64));
+    const unsigned long long need =
+        workingSet(width, height, std::min(maxSamples, 64)) + (o.motion ? motionBytes(o.drift, width, height) : 0);
     const unsigned long long have = availableMemoryBytes();
     if (have != 0 && need > have) {
         std::fprintf(stderr,
@@ -323,6 +327,19 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
             r.filtering.presentedChecked = true;
         }
     }
+    if (o.motion) {
+        phases.start("motion");
+        std::vector<std::string> names;
+        for (const Capture& c : r.captures) names.push_back(c.name);
+        r.motion = runDrift(scene, single, motionModes(scene, gl, names, msaa, single), o.drift, r.reference, r.centre,
+                            r.tip, progress);
+        std::string error = scene.takeError();
+        if (!error.empty()) {
+            r.failed.emplace_back("motion", error);
+            r.whole = false;
+            r.motion = MotionResults{};
+        }
+    }
     phases.start("scores");
     progress("scores");
     scoreCaptures(s);
@@ -349,6 +366,7 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
         for (const CaptureVerdict& v : r.aa.verdicts)
             if (c.kind == CaptureKind::Presented && v.capture == c.name) c.effective = v.verdict.samples;
     r.summary = summarise(r);
+    if (!r.motion.sentence.empty()) r.summary += " " + r.motion.sentence;
     phases.start("report");
     progress("writing the report");
     r.phases = phases.list();
@@ -361,6 +379,7 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
     progress("");
     double total = 0;
     std::printf("%s\n\n%s\n", r.summary.c_str(), summaryTable(r).c_str());
+    if (r.motion.measured) std::printf("%s\n", motionTable(r).c_str());
     for (const auto& [phase, seconds] : phases.list()) {
         std::printf("%s %.2f s, ", phase.c_str(), seconds);
         total += seconds;
@@ -401,6 +420,13 @@ int main(int argc, char** argv) {
     app.add_option("--program", o.program,
                    "The quillmere whose presented window is captured (default: beside the tool)");
     app.add_flag("--no-presented", o.noPresented, "Leave out starting quillmere and capturing its presented window");
+    app.add_flag("--motion", o.motion, "Also measure shimmer: every mode over a slow sub-pixel drift (docs/motion.md)");
+    app.add_option("--motion-steps", o.drift.steps, "Steps of the drift")
+        ->check(CLI::Range(2, 256))
+        ->capture_default_str();
+    app.add_option("--motion-k", o.drift.k, "The moving reference averages K x K renders a step")
+        ->check(CLI::Range(2, 64))
+        ->capture_default_str();
     ExpectOptions expect;
     addExpectOptions(app, expect);
     CompareOptions compare;

@@ -2,6 +2,7 @@
 #include "measure/report.h"
 
 #include "measure/filtering_report.h"
+#include "measure/motion_report.h"
 
 #include <nlohmann/json.hpp>
 
@@ -129,6 +130,7 @@ nlohmann::ordered_json toJson(const Results& r) {
                       {"centre", {r.centre[0], r.centre[1]}},
                       {"caption", {r.caption[0], r.caption[1]}}};
     j["filtering"] = filteringJson(r.filtering);
+    if (r.motion.measured) j["motion"] = motionJson(r.motion);
     return j;
 }
 
@@ -322,6 +324,9 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
         h << "<figure><img class='heat' src='diff-" << c.name << ".png' alt='" << c.name << " difference'><figcaption>"
           << c.name << "</figcaption></figure>\n";
     h << filteringHtml(r.filtering);
+    std::string motion;
+    if (!writeMotionReport(r, dir, motion, failed)) return fail(failed);
+    h << motion;
     h << "<h2>Where the time went</h2>\n<table>";
     for (const auto& [phase, seconds] : r.phases)
         h << "<tr><td>" << phase << "</td><td>" << fixed(seconds, 2) << " s</td></tr>";

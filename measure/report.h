@@ -5,6 +5,7 @@
 #include "measure/aareport.h"
 #include "measure/filtering.h"
 #include "measure/metrics.h"
+#include "measure/motion.h"
 #include "measure/presented.h"
 
 #include <cstdint>
@@ -64,6 +65,7 @@ struct Results {
     bool whole = true;
     AaResults aa;
     Filtering filtering;
+    MotionResults motion;
 };
 
 // Writes the whole report into `dir` (which exists); false with a reason on a write failure.

@@ -7,8 +7,10 @@
 #include "render/gfx.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 
 #include <unistd.h>
 
@@ -180,17 +182,29 @@ void captureFilters(Session& s) {
 
 void scoreCaptures(Session& s) {
     Results& r = s.results;
-    for (Capture& c : r.captures) {
-        c.rmse = rmse(c.image, r.reference);
-        c.psnr = psnr(c.rmse);
-        c.ssim = ssim(c.image, r.reference);
-        c.edgeRmse = rmse(c.image, r.reference, &s.masks.edge);
-        c.interiorRmse = rmse(c.image, r.reference, &s.masks.interior);
-        c.centreRmse = rmse(c.image, r.reference, &s.masks.centre);
-        c.rmseLinear = rmse(c.image, r.referenceLinear);
-        c.levels = coverageLevels(c.coverage, s.masks.edge);
-        c.effective = effectiveSamples(c.levels);
-    }
+    // The captures' scores are independent of each other and all on the processor, while the
+    // driver is idle: the machine's cores share them.
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < r.captures.size(); i = next++) scoreCapture(r.captures[i], r, s.masks);
+    };
+    const unsigned helpers = std::min(std::max(std::thread::hardware_concurrency(), 1u), 8u) - 1;
+    std::vector<std::thread> pool;
+    for (unsigned t = 0; t < helpers; ++t) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();
+}
+
+void scoreCapture(Capture& c, const Results& r, const Masks& m) {
+    c.rmse = rmse(c.image, r.reference);
+    c.psnr = psnr(c.rmse);
+    c.ssim = ssim(c.image, r.reference);
+    c.edgeRmse = rmse(c.image, r.reference, &m.edge);
+    c.interiorRmse = rmse(c.image, r.reference, &m.interior);
+    c.centreRmse = rmse(c.image, r.reference, &m.centre);
+    c.rmseLinear = rmse(c.image, r.referenceLinear);
+    c.levels = coverageLevels(c.coverage, m.edge);
+    c.effective = effectiveSamples(c.levels);
 }
 
 }  // namespace measure

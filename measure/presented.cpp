@@ -263,6 +263,8 @@ void capturePresentedWindow(Session& s, const std::string& program, bool cornerO
     shown.requested = window->requested;
     shown.granted = window->granted;
     shown.image = r.presented.image;
+    // quillmere draws it, so the tool cannot time its frames.
+    shown.costMethod = "none";
     r.captures.push_back(std::move(shown));
 }
 

@@ -296,8 +296,9 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
         h << "<tr><td>" << c.name << "</td><td>" << c.requested << "</td><td>" << c.granted << "</td><td>"
           << c.effective << "</td><td>" << fixed(c.edgeRmse, 2) << "</td><td>" << fixed(c.interiorRmse, 2)
           << "</td><td>" << fixed(c.centreRmse, 2) << "</td><td>" << fixed(c.ssim, 4) << "</td><td>" << fixed(c.psnr, 2)
-          << "</td><td>" << fixed(c.rmseLinear, 2) << "</td><td>" << fixed(c.msPerFrame, 2) << "</td><td>"
-          << c.costMethod << "</td></tr>\n";
+          << "</td><td>" << fixed(c.rmseLinear, 2) << "</td><td>"
+          << (c.costMethod == "none" ? std::string("&ndash;") : fixed(c.msPerFrame, 2)) << "</td><td>" << c.costMethod
+          << "</td></tr>\n";
     h << "</tbody></table>\n";
     h << "<p>RMSE in 8-bit levels over the three channels. Edge: pixels the reference covers partly; interior: "
       << "pixels it covers wholly; centre: interior pixels within the minified middle of the ring. Effective "

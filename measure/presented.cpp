@@ -148,6 +148,7 @@ Presented capturePresented(const std::string& program, int width, int height) {
     }
     PresentShot shot, last;
     double sizedAt = -1, heldSince = now();
+    bool drawn = false;  // a grab at the measured size that was not one colour
     const double end = now() + kStableSeconds;
     std::string why;
     while (now() < end) {
@@ -159,6 +160,7 @@ Presented capturePresented(const std::string& program, int width, int height) {
         }
         if (grabbed && shot.width == width && shot.height == height) {
             if (sizedAt < 0) sizedAt = now();
+            drawn = drawn || !blank(shot.rgb);
             if (blank(shot.rgb) || shot.rgb != last.rgb) {
                 heldSince = now();
             } else if (now() - heldSince >= kHoldSeconds && now() - sizedAt >= kSettleSeconds) {
@@ -180,6 +182,9 @@ Presented capturePresented(const std::string& program, int width, int height) {
         p.image.rgb = std::move(shot.rgb);
         std::copy(shot.channelBits, shot.channelBits + 3, p.displayBits);
     } else {
+        if (why.empty() && !drawn && sizedAt >= 0)
+            why = "its window stayed one colour for " + fixed(kStableSeconds, 0) +
+                  " s: the display shows nothing the driver presented";
         p.reason = why.empty() ? "its picture did not hold still within " + fixed(kStableSeconds, 0) + " s" : why;
     }
     p.closed = presentClose(process, kCloseSeconds);

@@ -46,6 +46,12 @@ for driver in llvmpipe zink; do
         test "$(field "$tmp/$driver" "sorted(map(tuple, p['msaa-4']['measured'])) == sorted($four)")" = True
     check "$driver: and agree with GL_SAMPLE_POSITION" test "$(field "$tmp/$driver" "p['msaa-4']['agree']")" = True
 done
+# What quillmere itself shows: judged on llvmpipe; on Xvfb zink presents nothing the display
+# can read back, which the report says, judging the back buffer instead.
+check "llvmpipe: quillmere's presented window has no AA, and the window's verdict is its" \
+    test "$(field "$tmp/llvmpipe" "v['presented']['class'], d['window']['verdict'] == v['presented']['verdict']")" = "no anti-aliasing True"
+check "zink: the presented window is named as not captured, and why" \
+    test "$(field "$tmp/zink" "d['presented']['captured'], 'one colour' in d['presented']['reason']")" = "False True"
 # The scores kept apart: four samples halve the geometric edge error at least, and no
 # capture made of samples spills.
 check "llvmpipe: msaa-4 halves msaa-0's geometric edge error" \
@@ -56,6 +62,8 @@ run "$tmp/softpipe" LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=softpipe
 check "softpipe: the renderer is softpipe" grep -q '"renderer": "softpipe' "$tmp/softpipe/results.json"
 check "softpipe: the window is named no multisampling" \
     test "$(field "$tmp/softpipe" "v['window']['class']")" = "no multisampling"
+check "softpipe: quillmere's presented window too" \
+    test "$(field "$tmp/softpipe" "v['presented']['class']")" = "no multisampling"
 check "softpipe: the summary names no multisampling" grep -q "no multisampling" "$tmp/softpipe.log"
 check "softpipe: no MSAA with 1 sample, no edge error with msaa-1" \
     test "$(grep -c -e 'MSAA with 1' -e 'with msaa-1' "$tmp/softpipe.log")" = 0
@@ -63,6 +71,9 @@ check "softpipe: no MSAA with 1 sample, no edge error with msaa-1" \
 run "$tmp/window4" QUILLMERE_SAMPLES=4
 check "QUILLMERE_SAMPLES=4: the window is 4-sample MSAA" \
     test "$(field "$tmp/window4" "v['window']['class'], v['window']['samples'], v['window']['format_samples']")" = \
+    "multisampling 4 4"
+check "QUILLMERE_SAMPLES=4: quillmere's presented window is 4-sample MSAA, 4 asked for" \
+    test "$(field "$tmp/window4" "v['presented']['class'], v['presented']['samples'], d['window']['samples_requested']")" = \
     "multisampling 4 4"
 check "QUILLMERE_SAMPLES=4: the window's positions are measured and agree" \
     test "$(field "$tmp/window4" "len(p['window']['measured']), p['window']['agree']")" = "4 True"

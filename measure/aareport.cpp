@@ -1,6 +1,8 @@
 // The anti-aliasing section of the report: JSON, HTML and the sample-position drawings.
 #include "measure/aareport.h"
 
+#include "measure/report.h"
+
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -10,21 +12,6 @@ namespace measure {
 namespace {
 
 using json = nlohmann::ordered_json;
-
-// Text for the page: notes may quote a driver.
-std::string escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '&': out += "&amp;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
 
 // A number for the page.
 std::string fixed(double v, int digits) {
@@ -145,11 +132,11 @@ std::string antialiasingHtml(const AaResults& aa) {
                            : e.gridSamples
                                ? "m/" + std::to_string(e.gridSamples) + (e.gridLinear ? " linear" : " stored")
                                : "none";
-        h << "<tr><td>" << escape(c.capture) << "</td><td>" << escape(className(v.cls)) << "</td><td>"
+        h << "<tr><td>" << escapeMarkup(c.capture) << "</td><td>" << escapeMarkup(className(v.cls)) << "</td><td>"
           << c.formatSamples << "</td><td>" << c.bits.r << "-" << c.bits.g << "-" << c.bits.b << "</td><td>" << grid
           << "</td><td>" << fixed(100 * e.spill, 1) << "%</td><td>" << fixed(100 * e.interiorChanged, 1) << "%</td><td>"
-          << escape(v.closest) << "</td><td>" << fixed(v.distance, 2) << "</td><td>" << escape(v.next) << "</td><td>"
-          << fixed(v.margin, 2) << "</td></tr>\n";
+          << escapeMarkup(v.closest) << "</td><td>" << fixed(v.distance, 2) << "</td><td>" << escapeMarkup(v.next)
+          << "</td><td>" << fixed(v.margin, 2) << "</td></tr>\n";
     }
     h << "</tbody></table>\n<p>Levels fit: the coverage pass's levels on the edges lie on the m/N grid of a "
       << "stored-value or a linear-light resolve. Spill: pixels wholly outside the blades in the reference but "
@@ -158,29 +145,29 @@ std::string antialiasingHtml(const AaResults& aa) {
       << "one-sample frame (multisampling textures once a pixel, so it changes none). Distance: RMSE in 8-bit "
       << "levels, edges and interiors weighed alike, to the closest emulated candidate.</p>\n";
     for (const CaptureVerdict& c : aa.verdicts) {
-        h << "<details><summary>" << escape(c.capture) << ": " << escape(c.verdict.text)
+        h << "<details><summary>" << escapeMarkup(c.capture) << ": " << escapeMarkup(c.verdict.text)
           << "</summary><table><tr><th>candidate</th><th>edge</th><th>interior</th><th>distance</th></tr>";
         for (const Distance& d : c.verdict.distances)
-            h << "<tr><td>" << escape(d.name) << "</td><td>" << fixed(d.edge, 2) << "</td><td>" << fixed(d.interior, 2)
-              << "</td><td>" << fixed(d.total, 2) << "</td></tr>";
+            h << "<tr><td>" << escapeMarkup(d.name) << "</td><td>" << fixed(d.edge, 2) << "</td><td>"
+              << fixed(d.interior, 2) << "</td><td>" << fixed(d.total, 2) << "</td></tr>";
         h << "</table></details>\n";
     }
     if (!aa.positions.empty()) {
         h << "<h3>Sample positions: the driver's (dots) and measured from the picture (rings)</h3>\n";
         for (const SamplePositions& s : aa.positions)
-            h << "<figure><img src='" << positionsFile(s) << "' width='162' height='162' alt='" << escape(s.target)
-              << " sample positions'><figcaption>" << escape(s.target) << ", " << s.samples
-              << " samples: " << (s.agree ? "they agree" : "<b>" + escape(s.note) + "</b>")
+            h << "<figure><img src='" << positionsFile(s) << "' width='162' height='162' alt='"
+              << escapeMarkup(s.target) << " sample positions'><figcaption>" << escapeMarkup(s.target) << ", "
+              << s.samples << " samples: " << (s.agree ? "they agree" : "<b>" + escapeMarkup(s.note) + "</b>")
               << "</figcaption></figure>\n";
     }
     h << "<h3>Scores kept apart</h3>\n<table id='aa-scores'><thead><tr><th>capture</th><th>geometric edge</th>"
       << "<th>textured edge</th><th>edge vs linear-light ref.</th><th>spill</th></tr></thead><tbody>\n";
     for (const AaScores& s : aa.scores)
-        h << "<tr><td>" << escape(s.capture) << "</td><td>" << fixed(s.geometricEdge, 2) << "</td><td>"
+        h << "<tr><td>" << escapeMarkup(s.capture) << "</td><td>" << fixed(s.geometricEdge, 2) << "</td><td>"
           << fixed(s.texturedEdge, 2) << "</td><td>" << fixed(s.edgeLinear, 2) << "</td><td>" << fixed(100 * s.spill, 1)
           << "%</td></tr>\n";
     h << "</tbody></table>\n<p>Geometric edge: the coverage pass against the reference's coverage on edge pixels, "
-      << "so the texture's own error is left out. Reference: " << escape(aa.referenceGrid)
+      << "so the texture's own error is left out. Reference: " << escapeMarkup(aa.referenceGrid)
       << "; its convergence check differs from it by RMSE " << fixed(aa.convergenceEdge, 3) << " on edge pixels and "
       << fixed(aa.convergenceCentre, 3) << " in the minified centre.</p>\n";
     return h.str();

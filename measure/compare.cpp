@@ -30,21 +30,6 @@ namespace fs = std::filesystem;
 const std::set<std::string> kShownElsewhere = {"schema_version", "tool",    "version", "renderer", "vendor",
                                                "gl_version",     "summary", "notes",   "captures"};
 
-std::string escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '&': out += "&amp;"; break;
-            case '\'': out += "&#39;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
 // A text field of the results, empty when absent.
 std::string text(const Json& j, const char* key) {
     return j.contains(key) && j[key].is_string() ? j[key].get<std::string>() : std::string();
@@ -61,13 +46,13 @@ std::string cell(const Json& v) {
     }
     if (v.is_null()) return "&infin;";
     if (v.is_boolean()) return v.get<bool>() ? "yes" : "no";
-    if (v.is_string()) return escape(v.get<std::string>());
+    if (v.is_string()) return escapeMarkup(v.get<std::string>());
     if (v.is_array() && std::all_of(v.begin(), v.end(), [](const Json& e) { return e.is_primitive(); })) {
         std::string joined;
         for (const Json& e : v) joined += (joined.empty() ? "" : ", ") + cell(e);
         return joined;
     }
-    return escape(v.dump());
+    return escapeMarkup(v.dump());
 }
 
 // The difference b - a as the page shows it, and its class; empty when it has no meaning.
@@ -192,9 +177,9 @@ private:
 
     // A header cell per run, then one per later run's difference.
     void runHeads(bool differences) {
-        for (const Run& run : runs_) h_ << "<th>" << escape(run.name) << "</th>";
+        for (const Run& run : runs_) h_ << "<th>" << escapeMarkup(run.name) << "</th>";
         for (std::size_t i = 1; differences && i < runs_.size(); ++i)
-            h_ << "<th>&Delta; " << escape(runs_[i].name) << "</th>";
+            h_ << "<th>&Delta; " << escapeMarkup(runs_[i].name) << "</th>";
     }
 
     // The runs and what each driver said of itself.
@@ -207,20 +192,21 @@ private:
             for (const Run& run : runs_) h_ << "<td class='text'>" << value(run) << "</td>";
             h_ << "</tr>\n";
         };
-        row("folder", [](const Run& r) { return escape(r.dir); });
-        row("GL_RENDERER", [](const Run& r) { return escape(text(r.results, "renderer")); });
-        row("GL_VENDOR", [](const Run& r) { return escape(text(r.results, "vendor")); });
-        row("GL_VERSION", [](const Run& r) { return escape(text(r.results, "gl_version")); });
-        row("quillmere-measure", [](const Run& r) { return escape(text(r.results, "version")); });
-        row("summary",
-            [](const Run& r) { return "<span class='summary'>" + escape(text(r.results, "summary")) + "</span>"; });
+        row("folder", [](const Run& r) { return escapeMarkup(r.dir); });
+        row("GL_RENDERER", [](const Run& r) { return escapeMarkup(text(r.results, "renderer")); });
+        row("GL_VENDOR", [](const Run& r) { return escapeMarkup(text(r.results, "vendor")); });
+        row("GL_VERSION", [](const Run& r) { return escapeMarkup(text(r.results, "gl_version")); });
+        row("quillmere-measure", [](const Run& r) { return escapeMarkup(text(r.results, "version")); });
+        row("summary", [](const Run& r) {
+            return "<span class='summary'>" + escapeMarkup(text(r.results, "summary")) + "</span>";
+        });
         h_ << "</tbody></table>\n";
         for (const Run& run : runs_)
             if (run.results.contains("notes"))
                 for (const Json& note : run.results["notes"])
                     if (note.is_string())
-                        h_ << "<p><b>Note (" << escape(run.name) << "):</b> " << escape(note.get<std::string>())
-                           << "</p>\n";
+                        h_ << "<p><b>Note (" << escapeMarkup(run.name) << "):</b> "
+                           << escapeMarkup(note.get<std::string>()) << "</p>\n";
     }
 
     // What changed between the first run and each other: verdicts, modes, sample counts.
@@ -228,26 +214,26 @@ private:
         std::vector<std::string> found;
         const auto& first = sections_[0];
         for (std::size_t i = 1; i < runs_.size(); ++i) {
-            std::string from = escape(runs_[0].name), to = escape(runs_[i].name);
+            std::string from = escapeMarkup(runs_[0].name), to = escapeMarkup(runs_[i].name);
             for (const std::string& path : paths_) {
                 bool verdict = path.size() >= 7 && path.compare(path.size() - 7, 7, "verdict") == 0;
                 const auto& theirs = sections_[i];
                 auto a = first.find(path), b = theirs.find(path);
                 if (verdict && a != first.end() && b != theirs.end() && a->second != b->second)
-                    found.push_back("<b>" + escape(path) + "</b>: " + from + " &ldquo;" + cell(a->second) +
+                    found.push_back("<b>" + escapeMarkup(path) + "</b>: " + from + " &ldquo;" + cell(a->second) +
                                     "&rdquo;, " + to + " &ldquo;" + cell(b->second) + "&rdquo;");
             }
             for (const std::string& mode : modes_.names) {
                 auto a = modes_.byRun[0].find(mode), b = modes_.byRun[i].find(mode);
                 bool inA = a != modes_.byRun[0].end(), inB = b != modes_.byRun[i].end();
                 if (inA != inB) {
-                    found.push_back("<b>" + escape(mode) + "</b> measured on " + (inA ? from : to) + ", not on " +
+                    found.push_back("<b>" + escapeMarkup(mode) + "</b> measured on " + (inA ? from : to) + ", not on " +
                                     (inA ? to : from));
                     continue;
                 }
                 for (const char* key : {"granted", "effective_samples"})
                     if (a->second->contains(key) && b->second->contains(key) && (*a->second)[key] != (*b->second)[key])
-                        found.push_back("<b>" + escape(mode) + "</b> " + key + ": " + from + " " +
+                        found.push_back("<b>" + escapeMarkup(mode) + "</b> " + key + ": " + from + " " +
                                         (*a->second)[key].dump() + ", " + to + " " + (*b->second)[key].dump());
             }
         }
@@ -260,14 +246,14 @@ private:
     // Each expectation's outcome on each run.
     void expectations(const std::vector<Suite>& suites) {
         h_ << "<h2>Expectations</h2>\n<table id='expectations'><thead><tr><th>expectation</th>";
-        for (const Suite& s : suites) h_ << "<th>" << escape(s.name) << "</th>";
+        for (const Suite& s : suites) h_ << "<th>" << escapeMarkup(s.name) << "</th>";
         h_ << "</tr></thead><tbody>\n";
         for (std::size_t e = 0; e < suites[0].outcomes.size(); ++e) {
-            h_ << "<tr><td>" << escape(suites[0].outcomes[e].expectation->text) << "</td>";
+            h_ << "<tr><td>" << escapeMarkup(suites[0].outcomes[e].expectation->text) << "</td>";
             for (const Suite& s : suites) {
                 const Outcome& o = s.outcomes[e];
                 h_ << "<td class='text " << (o.held ? "held" : "failed") << "'>" << (o.held ? "held" : "FAILED") << ": "
-                   << escape(o.message) << "</td>";
+                   << escapeMarkup(o.message) << "</td>";
             }
             h_ << "</tr>\n";
         }
@@ -292,28 +278,28 @@ private:
         std::stable_sort(names.begin(), rest,
                          [&](const std::string& a, const std::string& b) { return rank(a) < rank(b); });
         const std::size_t n = runs_.size();
-        h_ << "<h2>Figures per mode</h2>\n<p>&Delta;: the run's figure minus " << escape(runs_[0].name)
+        h_ << "<h2>Figures per mode</h2>\n<p>&Delta;: the run's figure minus " << escapeMarkup(runs_[0].name)
            << "'s. RMSE figures in 8-bit levels against each run's own reference.</p>\n";
         h_ << "<div style='overflow-x:auto'><table id='figures'><thead><tr><th rowspan='2'>mode</th>";
-        for (const std::string& f : names) h_ << "<th colspan='" << 2 * n - 1 << "'>" << escape(f) << "</th>";
+        for (const std::string& f : names) h_ << "<th colspan='" << 2 * n - 1 << "'>" << escapeMarkup(f) << "</th>";
         h_ << "</tr><tr>";
         for (std::size_t f = 0; f < names.size(); ++f) runHeads(true);
         h_ << "</tr></thead><tbody>\n";
         for (const std::string& mode : modes_.names) {
-            h_ << "<tr data-mode='" << escape(mode) << "'><td>" << escape(mode) << "</td>";
+            h_ << "<tr data-mode='" << escapeMarkup(mode) << "'><td>" << escapeMarkup(mode) << "</td>";
             for (const std::string& f : names) {
                 std::vector<const Json*> values(n, nullptr);
                 for (std::size_t i = 0; i < n; ++i) {
                     auto c = modes_.byRun[i].find(mode);
                     if (c != modes_.byRun[i].end() && c->second->contains(f)) values[i] = &(*c->second)[f];
-                    h_ << "<td data-figure='" << escape(f) << "' data-run='" << i << "'>"
+                    h_ << "<td data-figure='" << escapeMarkup(f) << "' data-run='" << i << "'>"
                        << (values[i] ? cell(*values[i]) : "&ndash;") << "</td>";
                 }
                 for (std::size_t i = 1; i < n; ++i) {
                     auto [d, cls] = values[0] && values[i] ? difference(*values[0], *values[i])
                                                            : std::pair<std::string, std::string>{};
-                    h_ << "<td class='diff " << cls << "' data-figure='" << escape(f) << "' data-diff='" << i << "'>"
-                       << d << "</td>";
+                    h_ << "<td class='diff " << cls << "' data-figure='" << escapeMarkup(f) << "' data-diff='" << i
+                       << "'>" << d << "</td>";
                 }
             }
             h_ << "</tr>\n";
@@ -327,7 +313,7 @@ private:
         runHeads(true);
         h_ << "</tr></thead><tbody>\n";
         for (const std::string& path : paths_) {
-            h_ << "<tr><td>" << escape(path) << "</td>";
+            h_ << "<tr><td>" << escapeMarkup(path) << "</td>";
             for (const auto& section : sections_) {
                 auto v = section.find(path);
                 h_ << "<td class='text'>" << (v != section.end() ? cell(v->second) : "&ndash;") << "</td>";
@@ -357,9 +343,9 @@ private:
         std::sort(spots.begin(), spots.end());
         h_ << "<h2>Magnified crops side by side</h2>\n";
         for (const std::string& spot : spots) {
-            h_ << "<h3>" << escape(spot) << "</h3>\n<table class='crops'>";
+            h_ << "<h3>" << escapeMarkup(spot) << "</h3>\n<table class='crops'>";
             for (const std::string& mode : modesWithReference_) {
-                h_ << "<tr><td>" << escape(mode) << "</td><td class='text'>";
+                h_ << "<tr><td>" << escapeMarkup(mode) << "</td><td class='text'>";
                 for (std::size_t i = 0; i < runs_.size(); ++i) {
                     fs::path from = fs::path(runs_[i].dir) / ("crop-" + mode + "-" + spot + ".png");
                     std::string to = "r" + std::to_string(i) + "-crop-" + safe(mode) + "-" + safe(spot) + ".png";
@@ -370,12 +356,12 @@ private:
                             failed = to;
                             return false;
                         }
-                        h_ << "<img class='px' src='" << to << "' width='96' height='96' alt='" << escape(mode) << " "
-                           << escape(spot) << " on " << escape(runs_[i].name) << "'>";
+                        h_ << "<img class='px' src='" << to << "' width='96' height='96' alt='" << escapeMarkup(mode)
+                           << " " << escapeMarkup(spot) << " on " << escapeMarkup(runs_[i].name) << "'>";
                     } else {
                         h_ << "<div style='width:96px;height:96px'>not measured</div>";
                     }
-                    h_ << "<figcaption>" << escape(runs_[i].name) << "</figcaption></figure>";
+                    h_ << "<figcaption>" << escapeMarkup(runs_[i].name) << "</figcaption></figure>";
                 }
                 h_ << "</td></tr>\n";
             }
@@ -386,11 +372,11 @@ private:
 
     // Each mode's whole picture on every later run against the first, as a heat map.
     bool between(std::string& failed) {
-        h_ << "<h2>Differences between runs</h2>\n<p>Largest channel difference from " << escape(runs_[0].name)
+        h_ << "<h2>Differences between runs</h2>\n<p>Largest channel difference from " << escapeMarkup(runs_[0].name)
            << "'s picture of the same mode: black none, red 32 levels, yellow 64 or more.</p>\n<table id='between'>";
         for (const std::string& mode : modesWithReference_) {
             Image first = readPng((fs::path(runs_[0].dir) / (mode + ".png")).string());
-            h_ << "<tr><td>" << escape(mode) << "</td><td class='text'>";
+            h_ << "<tr><td>" << escapeMarkup(mode) << "</td><td class='text'>";
             for (std::size_t i = 1; i < runs_.size(); ++i) {
                 Image other = readPng((fs::path(runs_[i].dir) / (mode + ".png")).string());
                 h_ << "<figure>";
@@ -404,11 +390,12 @@ private:
                     }
                     char rms[64];
                     std::snprintf(rms, sizeof rms, "%.2f", rmse(first, other));
-                    h_ << "<img class='heat' src='" << to << "' alt='" << escape(mode) << ": " << escape(runs_[0].name)
-                       << " against " << escape(runs_[i].name) << "'><figcaption>" << escape(runs_[i].name)
-                       << " against " << escape(runs_[0].name) << ": RMSE " << rms << "</figcaption>";
+                    h_ << "<img class='heat' src='" << to << "' alt='" << escapeMarkup(mode) << ": "
+                       << escapeMarkup(runs_[0].name) << " against " << escapeMarkup(runs_[i].name) << "'><figcaption>"
+                       << escapeMarkup(runs_[i].name) << " against " << escapeMarkup(runs_[0].name) << ": RMSE " << rms
+                       << "</figcaption>";
                 } else {
-                    h_ << "<figcaption>" << escape(runs_[i].name) << ": not in both runs</figcaption>";
+                    h_ << "<figcaption>" << escapeMarkup(runs_[i].name) << ": not in both runs</figcaption>";
                 }
                 h_ << "</figure>";
             }

@@ -1,6 +1,8 @@
 // Expectations: the parser, the lookup of figures in results.json, the checks and JUnit XML.
 #include "measure/expect.h"
 
+#include "measure/report.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -298,21 +300,6 @@ std::optional<Json> walk(const Json& from, const std::vector<std::string>& segme
     return *node;
 }
 
-std::string xmlEscape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '&': out += "&amp;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&apos;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 bool parseExpectations(const std::string& text, const std::set<std::string>& runs, std::vector<Expectation>& out,
@@ -473,18 +460,19 @@ std::string junitXml(const std::vector<Suite>& suites) {
     for (const Suite& s : suites) {
         std::size_t failed = 0;
         for (const Outcome& o : s.outcomes) failed += !o.held;
-        x << "  <testsuite name=\"" << xmlEscape(s.name) << "\" tests=\"" << s.outcomes.size() << "\" failures=\""
+        x << "  <testsuite name=\"" << escapeMarkup(s.name) << "\" tests=\"" << s.outcomes.size() << "\" failures=\""
           << failed << "\" errors=\"0\" skipped=\"0\" time=\"0\">\n";
         for (const Outcome& o : s.outcomes) {
             const Expectation& e = *o.expectation;
-            x << "    <testcase classname=\"" << xmlEscape("quillmere-measure." + s.name) << "\" name=\""
-              << xmlEscape(e.text) << "\" file=\"" << xmlEscape(s.file) << "\" line=\"" << e.line << "\" time=\"0\"";
+            x << "    <testcase classname=\"" << escapeMarkup("quillmere-measure." + s.name) << "\" name=\""
+              << escapeMarkup(e.text) << "\" file=\"" << escapeMarkup(s.file) << "\" line=\"" << e.line
+              << "\" time=\"0\"";
             if (o.held) {
                 x << "/>\n";
                 continue;
             }
-            x << ">\n      <failure type=\"expectation\" message=\"" << xmlEscape(o.message) << "\">"
-              << xmlEscape(s.file + ":" + std::to_string(e.line) + ": " + e.text + ": " + o.message)
+            x << ">\n      <failure type=\"expectation\" message=\"" << escapeMarkup(o.message) << "\">"
+              << escapeMarkup(s.file + ":" + std::to_string(e.line) + ": " + e.text + ": " + o.message)
               << "</failure>\n    </testcase>\n";
         }
         x << "  </testsuite>\n";

@@ -19,21 +19,6 @@
 namespace measure {
 namespace {
 
-// Driver strings and notes as HTML text: a driver's name may hold '<' or '&'.
-std::string escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '&': out += "&amp;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
 constexpr int kCropSide = 24;
 constexpr int kCropScale = 8;
 
@@ -187,6 +172,21 @@ bool writeText(const std::string& path, const std::string& text) {
 
 }  // namespace
 
+std::string escapeMarkup(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '&': out += "&amp;"; break;
+            case '\'': out += "&#39;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
 const char* kindName(CaptureKind kind) {
     switch (kind) {
         case CaptureKind::Window: return "window";
@@ -270,17 +270,19 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
       << "img.px{image-rendering:pixelated;border:1px solid #999}figure{display:inline-block;margin:4px}"
       << "figcaption{font-size:12px}.summary{font-size:18px;background:#eef;padding:8px}"
       << ".heat{width:" << std::min(r.width, 410) << "px}</style></head><body>\n";
-    h << "<p class='summary'>" << escape(r.summary) << "</p>\n";
-    h << "<p>" << escape(r.renderer) << " &middot; OpenGL " << escape(r.glVersion) << " &middot; " << escape(r.vendor)
-      << " &middot; " << r.width << "&times;" << r.height << " &middot; quillmere-measure " << r.version << "</p>\n";
+    h << "<p class='summary'>" << escapeMarkup(r.summary) << "</p>\n";
+    h << "<p>" << escapeMarkup(r.renderer) << " &middot; OpenGL " << escapeMarkup(r.glVersion) << " &middot; "
+      << escapeMarkup(r.vendor) << " &middot; " << r.width << "&times;" << r.height << " &middot; quillmere-measure "
+      << r.version << "</p>\n";
     h << "<p>Window: "
       << (r.windowAvailable ? "GL_SAMPLE_BUFFERS " + std::to_string(r.sampleBuffers) + ", GL_SAMPLES " +
                                   std::to_string(r.samples) + ": " + r.verdict + "."
-                            : "not measured: " + escape(r.windowReason))
+                            : "not measured: " + escapeMarkup(r.windowReason))
       << "</p>\n";
-    for (const std::string& note : r.notes) h << "<p><b>Note:</b> " << escape(note) << "</p>\n";
+    for (const std::string& note : r.notes) h << "<p><b>Note:</b> " << escapeMarkup(note) << "</p>\n";
     for (const auto& [name, why] : r.failed)
-        h << "<p class='failed'><b>Failed, left out:</b> " << escape(name) << ": " << escape(why) << "</p>\n";
+        h << "<p class='failed'><b>Failed, left out:</b> " << escapeMarkup(name) << ": " << escapeMarkup(why)
+          << "</p>\n";
     if (!r.whole) h << "<p><b>This report is incomplete.</b></p>\n";
     if (!r.headless) h << presentedHtml(r.presented, r.format);
     h << "<h2>Scores against the reference</h2>\n<p>Reference: mean of " << r.k << "&times;" << r.k

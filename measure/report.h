@@ -68,6 +68,9 @@ struct Results {
     MotionResults motion;
 };
 
+// Text for HTML or XML, quoted attributes included: driver names may hold '<' or '&'.
+std::string escapeMarkup(const std::string& text);
+
 // Writes the whole report into `dir` (which exists); false with a reason on a write failure.
 bool writeReport(const Results& results, const std::string& dir, std::string& error);
 // The table printed at the end of a run.

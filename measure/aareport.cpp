@@ -111,7 +111,7 @@ json antialiasingJson(const AaResults& aa) {
     j["scores"] = json::array();
     for (const AaScores& s : aa.scores)
         j["scores"].push_back({{"capture", s.capture},
-                               {"geometric_edge_rmse", s.geometricEdge},
+                               {"geometric_edge_rmse", s.hasGeometric ? json(s.geometricEdge) : json(nullptr)},
                                {"textured_edge_rmse", s.texturedEdge},
                                {"edge_rmse_vs_linear_light_reference", s.edgeLinear},
                                {"spill_share", s.spill}});
@@ -163,7 +163,8 @@ std::string antialiasingHtml(const AaResults& aa) {
     h << "<h3>Scores kept apart</h3>\n<table id='aa-scores'><thead><tr><th>capture</th><th>geometric edge</th>"
       << "<th>textured edge</th><th>edge vs linear-light ref.</th><th>spill</th></tr></thead><tbody>\n";
     for (const AaScores& s : aa.scores)
-        h << "<tr><td>" << escapeMarkup(s.capture) << "</td><td>" << fixed(s.geometricEdge, 2) << "</td><td>"
+        h << "<tr><td>" << escapeMarkup(s.capture) << "</td><td>"
+          << (s.hasGeometric ? fixed(s.geometricEdge, 2) : std::string("&ndash;")) << "</td><td>"
           << fixed(s.texturedEdge, 2) << "</td><td>" << fixed(s.edgeLinear, 2) << "</td><td>" << fixed(100 * s.spill, 1)
           << "%</td></tr>\n";
     h << "</tbody></table>\n<p>Geometric edge: the coverage pass against the reference's coverage on edge pixels, "

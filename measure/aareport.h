@@ -16,10 +16,11 @@ namespace measure {
 // Scores of one capture that separate what a single edge RMSE mixes.
 struct AaScores {
     std::string capture;
-    double geometricEdge = 0;  // coverage pass against the reference's coverage, edge pixels
-    double texturedEdge = 0;   // the picture against the reference, edge pixels
-    double edgeLinear = 0;     // ... against the reference averaged in linear light
-    double spill = 0;          // share of the pixels beside an edge changed from one sample
+    double geometricEdge = 0;   // coverage pass against the reference's coverage, edge pixels
+    bool hasGeometric = false;  // false where the capture has no coverage pass
+    double texturedEdge = 0;    // the picture against the reference, edge pixels
+    double edgeLinear = 0;      // ... against the reference averaged in linear light
+    double spill = 0;           // share of the pixels beside an edge changed from one sample
 };
 
 struct CaptureVerdict {

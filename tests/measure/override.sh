@@ -41,7 +41,8 @@ shot() {  # shot FILE [VALUE]
     if [ $# -ge 2 ]; then QUILLMERE_SAMPLES="$2" "$program" 2>"$1.log" & else env -u QUILLMERE_SAMPLES "$program" 2>"$1.log" & fi
     pid=$!
     local id=
-    for _ in $(seq 50); do
+    # Up to 30 s: the sanitizer build starts slowly on a busy machine.
+    for _ in $(seq 150); do
         # This run's window: the last run's may not have left the server yet.
         id=$(xdotool search --onlyvisible --pid "$pid" --name 'Quillmere' 2>/dev/null | head -1)
         [ -n "$id" ] && break

@@ -1,6 +1,8 @@
 // The filtering part of the report.
 #include "measure/filtering_report.h"
 
+#include "measure/report.h"
+
 #include <stb/stb_image_write.h>
 
 #include <algorithm>
@@ -22,13 +24,6 @@ std::string fix(double v, int digits) {
     char text[64];
     std::snprintf(text, sizeof text, "%.*f", digits, v);
     return text;
-}
-
-// Names and messages as HTML text.
-std::string esc(const std::string& text) {
-    std::string out;
-    for (char c : text) out += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
-    return out;
 }
 
 // One picture's judgement against the processor's filters.
@@ -185,22 +180,22 @@ bool writeFilteringFiles(const Filtering& f, const std::string& dir, std::string
 std::string filteringHtml(const Filtering& f) {
     std::ostringstream h;
     h << "<h2 id='filtering'>Texture filtering against the rules</h2>\n";
-    if (!f.measured) h << "<p><b>Incomplete:</b> " << esc(f.reason) << "</p>\n";
-    h << "<p>" << esc(f.sentence) << "</p>\n";
+    if (!f.measured) h << "<p><b>Incomplete:</b> " << escapeMarkup(f.reason) << "</p>\n";
+    h << "<p>" << escapeMarkup(f.sentence) << "</p>\n";
     for (const ProgramCheck& c : f.program)
-        h << "<p>Asked " << c.asked << " on the ring: " << esc(c.verdict) << ".</p>\n";
+        h << "<p>Asked " << c.asked << " on the ring: " << escapeMarkup(c.verdict) << ".</p>\n";
     if (f.windowChecked)
-        h << "<p>The tool's window with the program's settings: " << esc(f.window.verdict) << ".</p>\n";
+        h << "<p>The tool's window with the program's settings: " << escapeMarkup(f.window.verdict) << ".</p>\n";
     h << "<table id='filter-modes'><thead><tr><th>requested</th><th>delivered</th></tr></thead><tbody>\n";
     for (const ModeRow& r : f.table)
-        h << "<tr><td>" << r.requested << "</td><td>" << esc(r.delivered) << "</td></tr>\n";
+        h << "<tr><td>" << r.requested << "</td><td>" << escapeMarkup(r.delivered) << "</td></tr>\n";
     h << "</tbody></table>\n";
     h << "<h3>Level of detail on the ring</h3>\n<p>A mipmap chain of coded colours (red alternates from level to "
       << "level, green climbs with the level) drawn trilinear: the colour gives lambda per pixel. " << f.ring.pixels
       << " inner pixels: bias " << fix(f.ring.bias, 3) << " (median of decoded - exact), spread "
       << fix(f.ring.spread, 3) << " (5th to 95th percentile), largest error " << fix(f.ring.largest, 3) << "; "
       << fix(100 * f.ring.withinRules, 1) << "% within the rules' bounds (+-1/16), "
-      << fix(100 * f.ring.withinQuality, 1) << "% within a quarter level of them: <b>" << esc(f.ring.verdict)
+      << fix(100 * f.ring.withinQuality, 1) << "% within a quarter level of them: <b>" << escapeMarkup(f.ring.verdict)
       << "</b>. Lambda is computed " << f.granularity << " (" << fix(100 * f.blockShare, 1)
       << "% of 2&times;2 blocks uniform).</p>\n";
     if (f.ringLod.width)
@@ -211,21 +206,21 @@ std::string filteringHtml(const Filtering& f) {
           << "lengths)</figcaption></figure>\n";
     h << "<h3>Probe tiles at known footprints</h3>\n<p>Lambda against the footprint's angle (isotropic, lambda 2.3): "
       << fix(f.error0, 3) << " at 0&deg;, " << fix(f.error30, 3) << " at 30&deg;, " << fix(f.error45, 3)
-      << " at 45&deg; from exact: " << esc(f.angleRule) << ". Grey: the bounds the rules allow";
+      << " at 45&deg; from exact: " << escapeMarkup(f.angleRule) << ". Grey: the bounds the rules allow";
     if (!f.rotation.empty()) h << "; red: the ring through the renderer's rotation, by the pixels' footprint angle";
     h << ".</p>\n<img src='lod-error-vs-angle.svg' width='480' height='300' alt='lambda error against angle'>\n"
       << "<img src='blend-vs-frac.svg' width='480' height='300' alt='blend fraction against frac(lambda)'>\n"
-      << "<p>Trilinear blend width " << fix(f.blendWidth, 2) << ": " << esc(f.trilinear)
-      << ". Nearest mipmap: " << esc(f.rounding) << ". GL_TEXTURE_LOD_BIAS +0.5 moves lambda by " << fix(f.biasPlus, 3)
-      << ", -0.5 by " << fix(f.biasMinus, 3) << ": " << esc(f.biasVerdict) << ".</p>\n";
-    h << "<p>Anisotropy: " << esc(f.anisoVerdict.empty() ? "not measured" : f.anisoVerdict);
+      << "<p>Trilinear blend width " << fix(f.blendWidth, 2) << ": " << escapeMarkup(f.trilinear)
+      << ". Nearest mipmap: " << escapeMarkup(f.rounding) << ". GL_TEXTURE_LOD_BIAS +0.5 moves lambda by "
+      << fix(f.biasPlus, 3) << ", -0.5 by " << fix(f.biasMinus, 3) << ": " << escapeMarkup(f.biasVerdict) << ".</p>\n";
+    h << "<p>Anisotropy: " << escapeMarkup(f.anisoVerdict.empty() ? "not measured" : f.anisoVerdict);
     if (f.anisotropic) h << " (a 16:1 footprint; delivered = 2^(lambda at anisotropy 1 - lambda at the degree))";
     if (!f.stretch.empty()) {
         h << ". At the highest degree a footprint stretched 1, 2, 4, 8, 16 : 1 gets";
         for (const auto& [ratio, delivered] : f.stretch) h << (ratio > 1 ? ", " : " ") << fix(delivered, 1);
         h << " : 1";
     }
-    h << ".</p>\n<p>Generated mipmaps: " << esc(f.generatedVerdict) << ".</p>\n";
+    h << ".</p>\n<p>Generated mipmaps: " << escapeMarkup(f.generatedVerdict) << ".</p>\n";
     return h.str();
 }
 

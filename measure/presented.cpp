@@ -5,6 +5,8 @@
 #include "platform/present.h"
 #include "platform/win32.h"
 
+#include "measure/report.h"
+
 #include <nlohmann/json.hpp>
 #include <stb/stb_image_write.h>
 
@@ -46,13 +48,6 @@ std::string fixed(double v, int digits) {
     char text[64];
     std::snprintf(text, sizeof text, "%.*f", digits, v);
     return text;
-}
-
-// Text for the page: a path or an X error may hold '<' or '&'.
-std::string escape(const std::string& text) {
-    std::string out;
-    for (char c : text) out += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
-    return out;
 }
 
 std::string sizeText(int width, int height) { return std::to_string(width) + "x" + std::to_string(height); }
@@ -323,16 +318,16 @@ std::string presentedHtml(const Presented& p, const WindowFormat& f) {
         h << "<p id='window-format'>Window format: red, green, blue, alpha " << f.bits[0] << "-" << f.bits[1] << "-"
           << f.bits[2] << "-" << f.bits[3] << " bits, colour encoding " << f.encoding << " (GL_FRAMEBUFFER_SRGB "
           << (f.srgbWrites ? "on" : "off") << "), GL_SAMPLE_BUFFERS " << f.sampleBuffers << ", GL_SAMPLES " << f.samples
-          << "; samples requested " << f.requested << " (" << escape(f.requestNote) << ").</p>\n";
+          << "; samples requested " << f.requested << " (" << escapeMarkup(f.requestNote) << ").</p>\n";
     if (!p.attempted) {
         h << "<p>Not captured: no window was measured.</p>\n";
         return h.str();
     }
-    h << "<p id='presented'>" << escape(presentedNote(p)) << "</p>\n";
+    h << "<p id='presented'>" << escapeMarkup(presentedNote(p)) << "</p>\n";
     if (!p.captured) return h.str();
-    h << "<p>" << escape(p.program) << " at " << p.image.width << "&times;" << p.image.height << " ("
-      << escape(p.method) << "), a stable picture after " << fixed(p.seconds, 2) << " s and " << p.grabs << " grabs; "
-      << escape(p.closed) << ".";
+    h << "<p>" << escapeMarkup(p.program) << " at " << p.image.width << "&times;" << p.image.height << " ("
+      << escapeMarkup(p.method) << "), a stable picture after " << fixed(p.seconds, 2) << " s and " << p.grabs
+      << " grabs; " << escapeMarkup(p.closed) << ".";
     if (p.scored)
         h << " Against the reference: RMSE " << fixed(p.referenceRmse, 2) << ", edge RMSE " << fixed(p.edgeRmse, 2)
           << ".";

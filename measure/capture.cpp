@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <thread>
 
 namespace measure {
 namespace {
@@ -253,15 +254,25 @@ double Scene::frameCost(const Target& target, int subframes, int frames, std::st
     return ms.empty() ? 0 : ms[ms.size() / 2];
 }
 
-void Scene::supersample(const Target& target, int k, bool coverage, Accumulator& sum, double* seconds, bool rooks) {
+void Scene::supersample(const Target& target, int k, bool coverage, Accumulator& sum, double* seconds, bool rooks,
+                        Accumulator* half) {
+    // Each sum is added on a second thread while the driver draws the next sample.
+    std::thread adding;
     for (int j = 0; j < k; ++j)
         for (int i = 0; i < k; ++i) {
             // Cell (i, j) takes sub-column j and sub-row i of its cell: every one of the K * K
             // columns and rows then holds one sample, and every cell still one.
             double x = rooks ? (i + (j + 0.5) / k) / k : (i + 0.5) / k;
             double y = rooks ? (j + (i + 0.5) / k) / k : (j + 0.5) / k;
-            sum.add(render(target, x - 0.5, y - 0.5, coverage, seconds));
+            Image image = render(target, x - 0.5, y - 0.5, coverage, seconds);
+            if (adding.joinable()) adding.join();
+            Accumulator* also = half && (i + j) % 2 == 0 ? half : nullptr;
+            adding = std::thread([&sum, also, image = std::move(image)] {
+                if (also) also->add(image);
+                sum.add(image);
+            });
         }
+    if (adding.joinable()) adding.join();
 }
 
 bool Scene::landmarks(const Target& target, double tip[2], double centre[2], double caption[2]) {

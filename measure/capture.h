@@ -72,9 +72,10 @@ public:
     Image render(const Target& target, double dx, double dy, bool coverage, double* seconds = nullptr);
     // The mean of K x K stratified sub-pixel renders, into `sum`: on the ordered K x K grid,
     // or with `rooks` one sample in each of the K * K columns and rows as well (no two share
-    // an x or a y, so an edge near an axis still sees K * K steps).
+    // an x or a y, so an edge near an axis still sees K * K steps). `half`, when given, also
+    // gets the samples of every other cell (a checkerboard): half the samples, stratified too.
     void supersample(const Target& target, int k, bool coverage, Accumulator& sum, double* seconds = nullptr,
-                     bool rooks = false);
+                     bool rooks = false, Accumulator* half = nullptr);
     // What one output frame costs: `subframes` offset draws (K x K for supersampling, 1
     // otherwise) into `target` with its resolve, the median of `frames` frames after a
     // warm-up. GPU time where the driver has timer queries ("gpu"), else wall time to

@@ -40,22 +40,29 @@ int mirror(int i, int n) {
     return i;
 }
 
-// Separable Gaussian blur of one plane.
+// Separable Gaussian blur of one plane. Each output sums its eleven taps in the same order
+// in both passes; the rows are padded once so the inner loops need no mirroring.
 std::vector<double> blur(const std::vector<double>& in, int w, int h) {
     static const std::array<double, 11> taps = gaussianTaps();
-    std::vector<double> tmp(in.size()), out(in.size());
-    for (int y = 0; y < h; ++y)
+    std::vector<double> tmp(in.size()), out(in.size(), 0.0), padded((std::size_t)w + 10);
+    for (int y = 0; y < h; ++y) {
+        const double* row = &in[(std::size_t)y * w];
+        for (int x = -5; x < w + 5; ++x) padded[(std::size_t)(x + 5)] = row[mirror(x, w)];
+        double* dst = &tmp[(std::size_t)y * w];
         for (int x = 0; x < w; ++x) {
             double s = 0;
-            for (int k = -5; k <= 5; ++k) s += taps[k + 5] * in[(std::size_t)y * w + mirror(x + k, w)];
-            tmp[(std::size_t)y * w + x] = s;
+            for (int k = 0; k < 11; ++k) s += taps[k] * padded[(std::size_t)(x + k)];
+            dst[x] = s;
         }
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            double s = 0;
-            for (int k = -5; k <= 5; ++k) s += taps[k + 5] * tmp[(std::size_t)mirror(y + k, h) * w + x];
-            out[(std::size_t)y * w + x] = s;
+    }
+    for (int y = 0; y < h; ++y) {
+        double* dst = &out[(std::size_t)y * w];
+        for (int k = -5; k <= 5; ++k) {
+            const double* src = &tmp[(std::size_t)mirror(y + k, h) * w];
+            const double tap = taps[k + 5];
+            for (int x = 0; x < w; ++x) dst[x] += tap * src[x];
         }
+    }
     return out;
 }
 
@@ -69,18 +76,16 @@ std::uint8_t linearToSrgb(double linear) {
     return roundByte(c * 255.0);
 }
 
-Accumulator::Accumulator(int width, int height)
+Accumulator::Accumulator(int width, int height, Sums sums)
     : width_(width),
       height_(height),
       stored_((std::size_t)width * height * 3, 0),
-      linear_((std::size_t)width * height * 3, 0.0f) {}
+      linear_(sums == Sums::StoredAndLinear ? (std::size_t)width * height * 3 : 0, 0.0f) {}
 
 void Accumulator::add(const Image& image) {
+    for (std::size_t i = 0; i < stored_.size(); ++i) stored_[i] += image.rgb[i];
     const std::array<double, 256>& table = decodeTable();
-    for (std::size_t i = 0; i < stored_.size(); ++i) {
-        stored_[i] += image.rgb[i];
-        linear_[i] += (float)table[image.rgb[i]];
-    }
+    for (std::size_t i = 0; i < linear_.size(); ++i) linear_[i] += (float)table[image.rgb[i]];
     ++count_;
 }
 
@@ -91,6 +96,7 @@ Image Accumulator::meanStored() const {
 }
 
 Image Accumulator::meanLinear() const {
+    if (linear_.empty()) return Image();
     Image out(width_, height_);
     for (std::size_t i = 0; i < linear_.size(); ++i) out.rgb[i] = linearToSrgb((double)linear_[i] / count_);
     return out;
@@ -125,22 +131,39 @@ double psnr(double rmse) {
     return 20.0 * std::log10(255.0 / rmse);
 }
 
-double ssim(const Image& a, const Image& b) {
+SsimReference prepareSsim(const Image& b) {
+    SsimReference prepared;
+    prepared.image = &b;
+    const std::size_t n = b.pixels();
+    for (int c = 0; c < 3; ++c) {
+        std::vector<double> y(n), yy(n);
+        for (std::size_t p = 0; p < n; ++p) {
+            y[p] = b.rgb[p * 3 + c];
+            yy[p] = y[p] * y[p];
+        }
+        prepared.mean[c] = blur(y, b.width, b.height);
+        prepared.meanSquare[c] = blur(yy, b.width, b.height);
+    }
+    return prepared;
+}
+
+double ssim(const Image& a, const Image& b) { return ssim(a, prepareSsim(b)); }
+
+double ssim(const Image& a, const SsimReference& prepared) {
+    const Image& b = *prepared.image;
     const int w = a.width, h = a.height;
     const std::size_t n = a.pixels();
     const double c1 = (0.01 * 255) * (0.01 * 255), c2 = (0.03 * 255) * (0.03 * 255);
     double total = 0;
     for (int c = 0; c < 3; ++c) {
-        std::vector<double> x(n), y(n), xx(n), yy(n), xy(n);
+        std::vector<double> x(n), xx(n), xy(n);
         for (std::size_t p = 0; p < n; ++p) {
             x[p] = a.rgb[p * 3 + c];
-            y[p] = b.rgb[p * 3 + c];
             xx[p] = x[p] * x[p];
-            yy[p] = y[p] * y[p];
-            xy[p] = x[p] * y[p];
+            xy[p] = x[p] * (double)b.rgb[p * 3 + c];
         }
-        std::vector<double> ux = blur(x, w, h), uy = blur(y, w, h), uxx = blur(xx, w, h), uyy = blur(yy, w, h),
-                            uxy = blur(xy, w, h);
+        std::vector<double> ux = blur(x, w, h), uxx = blur(xx, w, h), uxy = blur(xy, w, h);
+        const std::vector<double>&uy = prepared.mean[c], &uyy = prepared.meanSquare[c];
         double sum = 0;
         std::size_t count = 0;
         // The window's radius is left out at every border, as the reference implementation crops.

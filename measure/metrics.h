@@ -24,11 +24,13 @@ enum class Region : std::uint8_t { Outside, Edge, Interior };
 // Sums of renders, both of the stored values and of the values decoded to linear light.
 class Accumulator {
 public:
-    Accumulator(int width, int height);
+    // Only a reference needs the linear-light sums; they cost as much again to keep.
+    enum class Sums { Stored, StoredAndLinear };
+    Accumulator(int width, int height, Sums sums = Sums::Stored);
     void add(const Image& image);
     int count() const { return count_; }
     Image meanStored() const;
-    Image meanLinear() const;  // averaged in linear light, encoded back to sRGB
+    Image meanLinear() const;  // averaged in linear light, encoded back to sRGB; needs StoredAndLinear
     // Each pixel's class from coverage renders (blades black on white); green channel.
     std::vector<Region> regions() const;
 
@@ -37,7 +39,7 @@ private:
     int height_;
     int count_ = 0;
     std::vector<std::uint32_t> stored_;
-    std::vector<float> linear_;
+    std::vector<float> linear_;  // empty without StoredAndLinear
 };
 
 double srgbToLinear(std::uint8_t value);
@@ -51,6 +53,15 @@ double psnr(double rmse);
 // Mean SSIM of the three channels (Gaussian window sigma 1.5, radius 5, data range 255,
 // mirrored borders, a 5-pixel border left out of the mean).
 double ssim(const Image& a, const Image& b);
+
+// One side of SSIM blurred once, for many images compared with the same reference.
+struct SsimReference {
+    const Image* image = nullptr;
+    std::vector<double> mean[3], meanSquare[3];  // per channel
+};
+SsimReference prepareSsim(const Image& b);
+// ssim(a, b) with b prepared; `b.image` must outlive the call.
+double ssim(const Image& a, const SsimReference& b);
 
 // Distinct coverage levels (green channel values) on the given pixels, leaving out values
 // seen too rarely to be a level. Returns the levels, ascending.

@@ -2,15 +2,14 @@
 // captures, and adds what it measured to the results.
 #include "measure/session.h"
 
+#include "measure/parallel.h"
 #include "measure/samplepos.h"
 
 #include "render/gfx.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <thread>
 
 #include <unistd.h>
 
@@ -56,20 +55,20 @@ void buildReference(Session& s, int k) {
     Results& r = s.results;
     const int width = r.width, height = r.height;
     r.k = k;
-    // The check needs fewer samples than the reference to say anything; at K = 2 that is one.
-    r.kCheck = std::clamp((int)std::lround(k * 0.75), 1, k - 1);
     if (k * k < 16)
         r.notes.push_back("The reference has " + std::to_string(k * k) +
                           " samples a pixel, no more than the modes it judges: their scores say little.");
     r.aa.referenceGrid = std::to_string(k) + "x" + std::to_string(k) + " cells, one sample each on an n-rooks grid";
-    Accumulator colour(width, height), cover(width, height), check(width, height);
+    // The mean of half the samples lies (A - B) / 2 from the mean of all of them, where A and
+    // B are the two halves' means: as far, on average, as the whole mean lies from the exact
+    // pixel, so its distance estimates the reference's own error at no extra render.
+    Accumulator colour(width, height, Accumulator::Sums::StoredAndLinear), cover(width, height), check(width, height);
     const std::string grid = std::to_string(k) + "x" + std::to_string(k);
     progress("reference: " + grid);
-    s.scene.supersample(s.single, k, false, colour, nullptr, true);
+    s.scene.supersample(s.single, k, false, colour, nullptr, true, &check);
+    r.checkSamples = check.count();
     progress("reference: " + grid + " coverage");
     s.scene.supersample(s.single, k, true, cover, nullptr, true);
-    progress("reference: " + std::to_string(r.kCheck) + "x" + std::to_string(r.kCheck) + " convergence check");
-    s.scene.supersample(s.single, r.kCheck, false, check, nullptr, true);
     r.reference = colour.meanStored();
     r.referenceLinear = colour.meanLinear();
     Image checkImage = check.meanStored();
@@ -184,21 +183,14 @@ void scoreCaptures(Session& s) {
     Results& r = s.results;
     // The captures' scores are independent of each other and all on the processor, while the
     // driver is idle: the machine's cores share them.
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t i = next++; i < r.captures.size(); i = next++) scoreCapture(r.captures[i], r, s.masks);
-    };
-    const unsigned helpers = std::min(std::max(std::thread::hardware_concurrency(), 1u), 8u) - 1;
-    std::vector<std::thread> pool;
-    for (unsigned t = 0; t < helpers; ++t) pool.emplace_back(work);
-    work();
-    for (std::thread& t : pool) t.join();
+    const SsimReference reference = prepareSsim(r.reference);
+    forEachInParallel(r.captures.size(), [&](std::size_t i) { scoreCapture(r.captures[i], r, reference, s.masks); });
 }
 
-void scoreCapture(Capture& c, const Results& r, const Masks& m) {
+void scoreCapture(Capture& c, const Results& r, const SsimReference& reference, const Masks& m) {
     c.rmse = rmse(c.image, r.reference);
     c.psnr = psnr(c.rmse);
-    c.ssim = ssim(c.image, r.reference);
+    c.ssim = ssim(c.image, reference);
     c.edgeRmse = rmse(c.image, r.reference, &m.edge);
     c.interiorRmse = rmse(c.image, r.reference, &m.interior);
     c.centreRmse = rmse(c.image, r.reference, &m.centre);

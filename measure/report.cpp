@@ -3,6 +3,7 @@
 
 #include "measure/filtering_report.h"
 #include "measure/motion_report.h"
+#include "measure/parallel.h"
 
 #include <nlohmann/json.hpp>
 
@@ -73,7 +74,7 @@ nlohmann::ordered_json toJson(const Results& r) {
     j["presented"] = presentedJson(r.presented);
     j["reference"] = {{"k", r.k},
                       {"samples_per_pixel", r.k * r.k},
-                      {"check_k", r.kCheck},
+                      {"check_samples", r.checkSamples},
                       {"check_rmse", r.convergenceRmse},
                       {"check_max_difference", r.convergenceMax},
                       {"stored_vs_linear_light_rmse", r.storedVsLinearRmse},
@@ -227,6 +228,8 @@ std::string summaryTable(const Results& r) {
 }
 
 bool writeReport(const Results& r, const std::string& dir, std::string& error) {
+    // Deflate's effort for every PNG: 4 writes these pictures about a fifth faster than 8, 1 % larger.
+    stbi_write_png_compression_level = 4;
     auto fail = [&](const std::string& file) {
         error = "cannot write " + dir + "/" + file;
         return false;
@@ -244,10 +247,22 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
         if (!writePng(dir + "/" + file, crop(r.reference, spot.at[0], spot.at[1], kCropSide, kCropScale)))
             return fail(file);
     }
-    if (!writePng(dir + "/reference.png", r.reference)) return fail("reference.png");
+    // The whole pictures and their heat maps take most of the writing: the cores share them.
+    // Job 0 is the reference, 2i + 1 capture i's picture, 2i + 2 its heat map.
+    const std::size_t jobs = 1 + 2 * r.captures.size();
+    std::vector<char> written(jobs, 0);
+    auto jobFile = [&](std::size_t job) {
+        if (job == 0) return std::string("reference.png");
+        const std::string& name = r.captures[(job - 1) / 2].name;
+        return job % 2 ? name + ".png" : "diff-" + name + ".png";
+    };
+    forEachInParallel(jobs, [&](std::size_t job) {
+        const Image& image = job == 0 ? r.reference : r.captures[(job - 1) / 2].image;
+        written[job] = writePng(dir + "/" + jobFile(job), job == 0 || job % 2 ? image : heatMap(image, r.reference));
+    });
+    for (std::size_t job = 0; job < jobs; ++job)
+        if (!written[job]) return fail(jobFile(job));
     for (const Capture& c : r.captures) {
-        if (!writePng(dir + "/" + c.name + ".png", c.image)) return fail(c.name + ".png");
-        if (!writePng(dir + "/diff-" + c.name + ".png", heatMap(c.image, r.reference))) return fail("diff-" + c.name);
         for (const Spot& spot : spots) {
             std::string file = cropFile(c.name, spot.name);
             if (!writePng(dir + "/" + file, crop(c.image, spot.at[0], spot.at[1], kCropSide, kCropScale)))
@@ -286,9 +301,10 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     if (!r.whole) h << "<p><b>This report is incomplete.</b></p>\n";
     if (!r.headless) h << presentedHtml(r.presented, r.format);
     h << "<h2>Scores against the reference</h2>\n<p>Reference: mean of " << r.k << "&times;" << r.k
-      << " stratified sub-pixel renders (" << r.k * r.k << " per pixel). " << r.kCheck << "&times;" << r.kCheck
-      << " differs from it by RMSE " << fixed(r.convergenceRmse, 3) << " (largest difference "
-      << fixed(r.convergenceMax, 0) << " levels); averaged in linear light instead of stored values it differs by RMSE "
+      << " stratified sub-pixel renders (" << r.k * r.k << " per pixel). The mean of half of them (" << r.checkSamples
+      << ", every other cell) differs from it by RMSE " << fixed(r.convergenceRmse, 3)
+      << ", about the reference's own error (largest difference " << fixed(r.convergenceMax, 0)
+      << " levels); averaged in linear light instead of stored values it differs by RMSE "
       << fixed(r.storedVsLinearRmse, 3) << ". Edge pixels: " << r.edgePixels
       << ", interior pixels: " << r.interiorPixels << " (" << r.centrePixels << " in the minified centre).</p>\n";
     h << "<table id='scores'><thead><tr><th>mode</th><th>requested</th><th>granted</th><th>effective samples</th>"

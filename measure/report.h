@@ -22,7 +22,7 @@ enum class CaptureKind : std::uint8_t { Window, Presented, Msaa, Ssaa, Filter };
 // The kind's name in results.json and the report.
 const char* kindName(CaptureKind kind);
 // results.json's layout version (docs/results.schema.json); raised when a field changes meaning or goes.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 
 struct Capture {
     std::string name;  // window, msaa-N, ssaa-KxK, filter-...
@@ -50,7 +50,7 @@ struct Results {
     std::string verdict;
     bool framebuffers = false;
     std::vector<std::string> notes;
-    int k = 0, kCheck = 0;
+    int k = 0, checkSamples = 0;  // the reference's K and the samples of its half used as a check
     double convergenceRmse = 0, convergenceMax = 0, storedVsLinearRmse = 0;
     std::size_t edgePixels = 0, interiorPixels = 0, centrePixels = 0;
     std::vector<Capture> captures;

@@ -49,8 +49,8 @@ void captureSsaa(Session& s);
 void captureFilters(Session& s);
 // Every capture's scores against the reference.
 void scoreCaptures(Session& s);
-// One capture's scores against the reference, within the masks.
-void scoreCapture(Capture& c, const Results& r, const Masks& m);
+// One capture's scores against the reference (prepared for SSIM), within the masks.
+void scoreCapture(Capture& c, const Results& r, const SsimReference& reference, const Masks& m);
 
 // One rewritten line on standard error while the work goes on; empty clears it.
 void progress(const std::string& what);

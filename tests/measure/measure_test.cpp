@@ -54,7 +54,7 @@ TEST(Scores, RmseOverMaskAndPsnr) {
 
 TEST(Srgb, RoundTripsAndAveragesInLinearLight) {
     for (int v = 0; v < 256; ++v) EXPECT_EQ(linearToSrgb(srgbToLinear((std::uint8_t)v)), v);
-    Accumulator sum(1, 1);
+    Accumulator sum(1, 1, Accumulator::Sums::StoredAndLinear);
     sum.add(constant(1, 1, 0));
     sum.add(constant(1, 1, 255));
     EXPECT_EQ(sum.meanStored().rgb[0], 128);  // 127.5 rounds up

@@ -8,6 +8,7 @@
 #include "measure/metrics.h"
 #include "measure/texmodel.h"
 
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -50,6 +51,9 @@ struct BlendSample {
 struct AnisoRow {
     int requested = 1;
     double delivered = 0;  // Pmax / 2^lambda' on a 16 : 1 footprint
+    // How much farther the filter spreads along the footprint's major axis than along its
+    // minor one, from a step's response (1: no filtering along the major axis beyond the level's own).
+    double blurRatio = NAN;
     double lambda = 0;
     std::vector<double> lambdas;  // the 16 : 1 tiles at 0, 30 and 45 degrees
     bool samePicture = false;     // every tile decodes as with the next lower degree
@@ -108,6 +112,12 @@ struct Filtering {
     std::vector<AngleSample> rotation;
     double seconds = 0;
 };
+
+// A filter's spread along one axis from its response to a step: `samples` are (distance
+// from the step in texels, response 0 to 1), averaged in bins `bin` texels wide. Returns the
+// integral of F (1 - F) over the distance, half the mean distance between two points drawn
+// from the filter's kernel (a box w wide gives w / 6); NaN without samples.
+double stepSpread(const std::vector<std::pair<double, double>>& samples, double bin);
 
 // The per-pixel model of the ring as the renderer draws it into the target (feedback mode).
 FrameModel ringModel(const GlEntryPoints& gl, const Target& target, int textureSize);

@@ -120,6 +120,7 @@ nlohmann::ordered_json filteringJson(const Filtering& f) {
     for (const AnisoRow& a : f.aniso)
         aniso.push_back({{"requested", a.requested},
                          {"delivered", num(a.delivered)},
+                         {"major_minor_spread", num(a.blurRatio)},
                          {"lambda", num(a.lambda)},
                          {"same_picture_as_lower", a.samePicture},
                          {"verdict", a.verdict}});
@@ -214,7 +215,12 @@ std::string filteringHtml(const Filtering& f) {
       << ". Nearest mipmap: " << escapeMarkup(f.rounding) << ". GL_TEXTURE_LOD_BIAS +0.5 moves lambda by "
       << fix(f.biasPlus, 3) << ", -0.5 by " << fix(f.biasMinus, 3) << ": " << escapeMarkup(f.biasVerdict) << ".</p>\n";
     h << "<p>Anisotropy: " << escapeMarkup(f.anisoVerdict.empty() ? "not measured" : f.anisoVerdict);
-    if (f.anisotropic) h << " (a 16:1 footprint; delivered = 2^(lambda at anisotropy 1 - lambda at the degree))";
+    if (f.anisotropic) {
+        h << " (a 16:1 footprint; delivered = 2^(lambda at anisotropy 1 - lambda at the degree); spread along the "
+          << "major axis against the minor, from a step's response:";
+        for (const AnisoRow& a : f.aniso) h << " " << a.requested << ": " << fix(a.blurRatio, 1) << ";";
+        h << " 1 means no filtering along the major axis beyond one probe's)";
+    }
     if (!f.stretch.empty()) {
         h << ". At the highest degree a footprint stretched 1, 2, 4, 8, 16 : 1 gets";
         for (const auto& [ratio, delivered] : f.stretch) h << (ratio > 1 ? ", " : " ") << fix(delivered, 1);

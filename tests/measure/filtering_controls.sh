@@ -18,6 +18,7 @@ run() {
 run nearest LD_PRELOAD="$preload${LD_PRELOAD:+ $LD_PRELOAD}" QUILL_FORCE_FILTER=nearest
 run cut LD_PRELOAD="$preload${LD_PRELOAD:+ $LD_PRELOAD}" QUILL_FORCE_FILTER=trilinear-cut
 run anisotropy LD_PRELOAD="$preload${LD_PRELOAD:+ $LD_PRELOAD}" QUILL_FORCE_FILTER=anisotropy
+run sharpen LD_PRELOAD="$preload${LD_PRELOAD:+ $LD_PRELOAD}" QUILL_FORCE_FILTER=sharpen
 run noext MESA_EXTENSION_OVERRIDE=-GL_EXT_texture_filter_anisotropic
 
 python3 - "$out" <<'PY'
@@ -42,6 +43,13 @@ f = filtering("anisotropy")
 p = f["program"][0]
 check(not p["honoured"] and "anisotropy" in p["delivered"],
       "a forced anisotropy on the program's GL_LINEAR is named: " + p["verdict"])
+f = filtering("sharpen")
+a = f["anisotropy"]
+check(all(abs(d["delivered"] - d["requested"]) <= 0.15 * d["requested"] for d in a["degrees"]),
+      "sharpened: the level follows every degree: %s" % [round(d["delivered"], 1) for d in a["degrees"]])
+check(all(d["major_minor_spread"] < 1.5 and "aliases" in d["verdict"] for d in a["degrees"][1:]),
+      "sharpened: no degree filters along the major axis: %s" % [round(d["major_minor_spread"], 2) for d in a["degrees"]])
+check("aliases" in a["verdict"], "sharpened: " + a["verdict"])
 f = filtering("noext")
 whole = json.load(open(f"{out}/noext/results.json"))
 a = f["anisotropy"]

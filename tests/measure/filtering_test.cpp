@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -138,6 +139,31 @@ TEST(TexModel, PerspectiveDerivativesMatchTheQuotient) {
     EXPECT_GT(lodOf(model.at(20, 5).footprint).exact, lodOf(model.at(20, 60).footprint).exact + 1);
 }
 
+TEST(StepSpread, MeasuresAKernelsWidthFromItsStepResponse) {
+    // A step through a box w wide ramps linearly over w: the integral of F (1 - F) is w / 6.
+    // Through a tent of half-width d (the bilinear filter at texel size d) it is 7 d / 30.
+    auto ramp = [](double w) {
+        std::vector<std::pair<double, double>> samples;
+        for (double x = -40; x <= 40; x += 0.125) samples.push_back({x, std::clamp(x / w + 0.5, 0.0, 1.0)});
+        return samples;
+    };
+    auto tent = [](double d) {
+        std::vector<std::pair<double, double>> samples;
+        for (double x = -40; x <= 40; x += 0.125) {
+            const double t = std::clamp(x / d, -1.0, 1.0);
+            samples.push_back({x, t < 0 ? (1 + t) * (1 + t) / 2 : 1 - (1 - t) * (1 - t) / 2});
+        }
+        return samples;
+    };
+    EXPECT_NEAR(stepSpread(ramp(32), 0.125), 32.0 / 6, 0.01);
+    EXPECT_NEAR(stepSpread(ramp(4), 0.125) * 8, stepSpread(ramp(32), 0.125), 0.02);
+    EXPECT_NEAR(stepSpread(tent(2), 0.125), 7.0 * 2 / 30, 0.01);
+    // A hard step between bins has no spread; samples in one bin average, wherever they fall in it.
+    EXPECT_NEAR(stepSpread({{-0.3, 0}, {-0.2, 0}, {0.2, 1}, {0.3, 1}}, 0.1), 0, 1e-12);
+    EXPECT_NEAR(stepSpread({{0.1, 0}, {-0.1, 1}}, 1), 0.25, 1e-12);
+    EXPECT_TRUE(std::isnan(stepSpread({}, 1)));
+}
+
 TEST(CodedChain, BlendsDecodeBackToLambda) {
     // Either side of every whole level, where a one-channel code cannot tell the side apart.
     const double lambdas[] = {0.0, 0.1, 0.5, 0.98, 0.999, 1.0, 1.02, 1.25, 2.5, 2.99, 3.75, 4.02, 5.01, 6.5, 7.9, 8.0};
@@ -178,6 +204,8 @@ TEST(FilteringDriver, ReportsThisDriversFacts) {
         EXPECT_NEAR(f.roundingThreshold, 0.5, 1.0 / 32);
         EXPECT_NEAR(f.error0, 0, 0.06);
         ASSERT_GE(f.aniso.size(), 5u);
+        // Without anisotropy the filter is isotropic: it spreads alike along both axes.
+        EXPECT_NEAR(f.aniso[0].blurRatio, 1, 0.1);
         if (renderer.find("softpipe") != std::string::npos) {
             // The larger absolute derivative: cos 45 and cos 30 below the exact length.
             EXPECT_NEAR(f.error45, -0.5, 0.06);
@@ -185,6 +213,9 @@ TEST(FilteringDriver, ReportsThisDriversFacts) {
             for (int i : {1, 2, 4}) {
                 EXPECT_NEAR(f.aniso[i].delivered, f.aniso[i].requested, 0.15 * f.aniso[i].requested);
                 EXPECT_FALSE(f.aniso[i].samePicture);
+                // Its elliptical filter spreads along the major axis as the degree grows.
+                EXPECT_GT(f.aniso[i].blurRatio, f.aniso[i - 1].blurRatio);
+                EXPECT_EQ(f.aniso[i].verdict, "honoured");
             }
         } else {
             ASSERT_TRUE(renderer.find("llvmpipe") != std::string::npos) << "not one of the three this test knows";
@@ -192,6 +223,11 @@ TEST(FilteringDriver, ReportsThisDriversFacts) {
             EXPECT_NEAR(f.error45, 0, 0.06);
             for (int i : {2, 3, 4}) EXPECT_TRUE(f.aniso[i].samePicture) << f.aniso[i].requested;
             EXPECT_NE(f.anisoVerdict.find("ignored"), std::string::npos);
+            // Every degree is filtered as 16 would be: the level of a 16 : 1 footprint and the
+            // spread along its major axis with it, so degree 2 is sharper than the rules allow.
+            EXPECT_NEAR(f.aniso[1].delivered, 16, 0.15 * 16);
+            EXPECT_GT(f.aniso[1].blurRatio, 0.6 * 16);
+            EXPECT_NE(f.aniso[1].verdict.find("sharper than the degree allows"), std::string::npos);
         }
     }
     gfxDeleteTestTexture();

@@ -455,7 +455,8 @@ int main(int argc, char** argv) {
     // The program's own window and pixel format where there is a display; else offscreen.
     HWND window = nullptr;
     if (!o.headless) {
-        window = appCreateWindow(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
+        // Shown as its starter asks (a shortcut or `start /min` on Windows); normal elsewhere.
+        window = appCreateWindow(GetModuleHandleA(nullptr), SW_SHOWDEFAULT);
         if (window) gWindow = window;
         if (window && gfxInit(window) != 0) {
             std::fprintf(stderr, "quillmere-measure: no OpenGL context for the window\n");

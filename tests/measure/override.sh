@@ -48,8 +48,20 @@ shot() {  # shot FILE [VALUE]
         [ -n "$id" ] && break
         sleep 0.2
     done
-    sleep 1
-    [ -n "$id" ] && import -window "$id" "$1"
+    # The picture once it holds still: two screenshots alike and more than one colour (a
+    # loaded machine may take seconds for the first frames).
+    if [ -n "$id" ]; then
+        import -window "$id" "$1"
+        for _ in $(seq 20); do
+            sleep 0.5
+            import -window "$id" "${1%.png}-next.png"
+            if [ "$(compare -metric AE "$1" "${1%.png}-next.png" null: 2>&1)" = 0 ] &&
+                [ "$(convert "$1" -format %k info:)" -gt 1 ]; then
+                break
+            fi
+            mv "${1%.png}-next.png" "$1"
+        done
+    fi
     kill $pid 2>/dev/null
     wait $pid 2>/dev/null
     pid=

@@ -256,8 +256,9 @@ double Scene::frameCost(const Target& target, int subframes, int frames, std::st
 
 void Scene::supersample(const Target& target, int k, bool coverage, Accumulator& sum, double* seconds, bool rooks,
                         Accumulator* half) {
-    // Each sum is added on a second thread while the driver draws the next sample.
-    std::thread adding;
+    // Each sum is added on a second thread while the driver draws the next sample (joined
+    // before the next add, and on the way out whatever happens).
+    std::jthread adding;
     for (int j = 0; j < k; ++j)
         for (int i = 0; i < k; ++i) {
             // Cell (i, j) takes sub-column j and sub-row i of its cell: every one of the K * K
@@ -267,7 +268,7 @@ void Scene::supersample(const Target& target, int k, bool coverage, Accumulator&
             Image image = render(target, x - 0.5, y - 0.5, coverage, seconds);
             if (adding.joinable()) adding.join();
             Accumulator* also = half && (i + j) % 2 == 0 ? half : nullptr;
-            adding = std::thread([&sum, also, image = std::move(image)] {
+            adding = std::jthread([&sum, also, image = std::move(image)] {
                 if (also) also->add(image);
                 sum.add(image);
             });

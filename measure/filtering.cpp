@@ -174,7 +174,7 @@ public:
     }
 
 private:
-    // Each of `count` tiles' median decoded lambda over its inner 8 x 8 pixels.
+    // Each of the first n tiles' median decoded lambda over its inner 8 x 8 pixels.
     std::vector<double> decode(std::size_t n, const std::vector<std::uint8_t>& rgb) {
         std::vector<double> out;
         for (std::size_t i = 0; i < n; ++i) {
@@ -347,7 +347,8 @@ double majorMinorSpread(Probe& probe, GLuint step, const Sampling& sampling) {
         }
         spread[a] = stepSpread(samples, pitch[a] / kPhases);
     }
-    return spread[0] / spread[1];
+    // A minor axis with no spread at all (an unfiltered step) leaves no ratio.
+    return spread[1] > 0 ? spread[0] / spread[1] : NAN;
 }
 
 // One requested degree judged by its level (the probes the level leaves room for) and by
@@ -819,7 +820,8 @@ Filtering measureFiltering(const GlEntryPoints& gl, Scene& scene, const Target& 
     for (const AnisoRow& row : f.aniso)
         if (row.requested > 1)
             f.table.push_back({"anisotropy " + std::to_string(row.requested),
-                               format("%.1f : 1 (%s)", row.delivered, row.verdict.c_str())});
+                               format("%.1f : 1 by its level, spread ratio %.1f (%s)", row.delivered, row.blurRatio,
+                                      row.verdict.c_str())});
     if (!gl.anisotropic) f.table.push_back({"anisotropy", f.anisoVerdict});
     f.sentence =
         "quillmere's own texture is GL_LINEAR without mipmaps, so a driver's trilinear, level-of-detail bias and "

@@ -325,6 +325,18 @@ bool Scene::landmarks(const Target& target, double tip[2], double centre[2], dou
     return found;
 }
 
+bool frameSizeOf(HWND window, int& width, int& height, std::string& reason) {
+    RECT client{0, 0, 0, 0};
+    GetClientRect(window, &client);
+    if (client.right <= 0 || client.bottom <= 0) {
+        reason = "the window has no client area (minimised?); give --size or restore the window";
+        return false;
+    }
+    width = client.right;
+    height = client.bottom;
+    return true;
+}
+
 std::vector<float> samplePositions(const GlEntryPoints& gl, const Target& target) {
     std::vector<float> positions;
     if (!gl.getMultisamplefv || target.granted <= 0) return positions;

@@ -54,6 +54,10 @@ struct Target {
     unsigned buffers[3] = {0, 0, 0};
 };
 
+// The frame size a window gives, its client area; false with the reason where it has none
+// (a minimised window).
+bool frameSizeOf(HWND window, int& width, int& height, std::string& reason);
+
 // The window's back buffer at the given size (from the lower-left corner); a multisampled
 // one is resolved by a blit into a framebuffer object where there are any.
 Target windowTarget(const GlEntryPoints& gl, int width, int height);

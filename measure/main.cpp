@@ -198,14 +198,12 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
     if (window) GetClientRect(window, &client);
     int width = r.width, height = r.height;
     if (o.size.empty()) {
-        width = window ? client.right : 820;
-        height = window ? client.bottom : 600;
-    }
-    if (width <= 0 || height <= 0) {
-        std::fprintf(stderr,
-                     "quillmere-measure: the window has no client area (minimised?); give --size or "
-                     "restore the window\n");
-        return kSize;
+        width = 820;
+        height = 600;
+        if (std::string why; window && !frameSizeOf(window, width, height, why)) {
+            std::fprintf(stderr, "quillmere-measure: %s\n", why.c_str());
+            return kSize;
+        }
     }
     r.width = width;
     r.height = height;

@@ -1,5 +1,6 @@
 // The presented picture set against the back buffer: only the bits both store count, and
 // the one-level allowance applies only where the back buffer was the corner of a larger one.
+#include "measure/capture.h"
 #include "measure/presented.h"
 #include "platform/present.h"
 
@@ -101,5 +102,28 @@ TEST(PresentUnavailable, WaylandIsNamedAndNoDisplayToo) {
         if (saved[i]) setenv(names[i], keep[i].c_str(), 1);
 }
 #endif
+
+// The tool sizes its frame from its window: a minimised window has no client area, which
+// is named rather than measured at 0 x 0.
+TEST(FrameSize, MinimisedWindowHasNoneAndSaysSo) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "FrameSizeTest";
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowExA(0, "FrameSizeTest", "FrameSizeTest", WS_OVERLAPPEDWINDOW, 40, 40, 320, 240, nullptr,
+                                  nullptr, windowClass.hInstance, nullptr);
+    ASSERT_NE(window, nullptr) << "no window: is a display reachable?";
+    int width = 0, height = 0;
+    std::string reason;
+    ShowWindow(window, SW_SHOWMINIMIZED);
+    EXPECT_FALSE(frameSizeOf(window, width, height, reason));
+    EXPECT_NE(reason.find("minimised"), std::string::npos) << reason;
+    ShowWindow(window, SW_RESTORE);
+    EXPECT_TRUE(frameSizeOf(window, width, height, reason));
+    EXPECT_GT(width, 200);
+    EXPECT_GT(height, 150);
+    DestroyWindow(window);
+}
 
 }  // namespace

@@ -204,14 +204,15 @@ Image Scene::render(const Target& target, double dx, double dy, bool coverage, d
         gl_.bindFramebuffer(GL_READ_FRAMEBUFFER, target.resolve ? target.resolve : target.window ? 0 : target.draw);
 
     Image image(target.width, target.height);
-    std::vector<std::uint8_t> rows(image.rgb.size());
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, target.width, target.height, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
+    glReadPixels(0, 0, target.width, target.height, GL_RGB, GL_UNSIGNED_BYTE, image.rgb.data());
     check("read-back");
-    // OpenGL's rows run bottom to top.
+    // OpenGL's rows run bottom to top: turned over in place.
     const std::size_t stride = (std::size_t)target.width * 3;
-    for (int y = 0; y < target.height; ++y)
-        std::memcpy(&image.rgb[(std::size_t)y * stride], &rows[(std::size_t)(target.height - 1 - y) * stride], stride);
+    for (int y = 0; y < target.height / 2; ++y)
+        std::swap_ranges(image.rgb.begin() + (std::ptrdiff_t)(y * stride),
+                         image.rgb.begin() + (std::ptrdiff_t)((y + 1) * stride),
+                         image.rgb.begin() + (std::ptrdiff_t)((target.height - 1 - y) * stride));
     return image;
 }
 

@@ -258,7 +258,8 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     };
     forEachInParallel(jobs, [&](std::size_t job) {
         const Image& image = job == 0 ? r.reference : r.captures[(job - 1) / 2].image;
-        written[job] = writePng(dir + "/" + jobFile(job), job == 0 || job % 2 ? image : heatMap(image, r.reference));
+        const std::string path = dir + "/" + jobFile(job);
+        written[job] = job == 0 || job % 2 ? writePng(path, image) : writePng(path, heatMap(image, r.reference));
     });
     for (std::size_t job = 0; job < jobs; ++job)
         if (!written[job]) return fail(jobFile(job));

@@ -1,0 +1,41 @@
+// Sample positions measured from the picture: a corner swept across a pixel in 1/64-pixel
+// steps, each sample found where the pixel's coverage steps.
+#pragma once
+
+#include "measure/gl/scene.h"
+
+#include <string>
+#include <vector>
+
+namespace measure {
+
+// The sweep's resolution: steps per pixel, each way.
+constexpr int kSweepSteps = 64;
+
+// A multisampled target's positions as the driver reports them and as the picture shows.
+struct SamplePositions {
+    std::string target;           // "msaa-4", "window"
+    int samples = 0;              // the count granted
+    std::vector<float> driver;    // GL_SAMPLE_POSITION, (x, y) pairs; empty when not reported
+    std::vector<float> measured;  // from the sweep, (x, y) pairs; empty when it failed
+    bool agree = false;           // every measured position within one step of a reported one
+    std::string note;             // why a list is missing, or where they disagree
+};
+
+// The positions from the sweep's counts: counts[j * kSweepSteps + i] is how many samples
+// the rectangle from ((i - 0.5) / 64, (j - 0.5) / 64) to the pixel's upper-right corner
+// covers. Its mixed differences put each sample in its step. False with a reason when the
+// counts cannot come from `samples` points.
+bool recoverPositions(const std::vector<int>& counts, int samples, std::vector<float>& xy, std::string& why);
+
+// Whether two lists hold the same points, each within `tolerance` of a distinct partner.
+bool samePoints(const std::vector<float>& a, const std::vector<float>& b, double tolerance);
+
+// Draws the sweep into the target (at least 64 x 64) and recovers its positions. Leaves
+// the renderer's state as it was.
+bool measurePositions(const GlEntryPoints& gl, const Target& target, std::vector<float>& xy, std::string& why);
+
+// Both lists for a target, compared.
+SamplePositions samplePositionsOf(const GlEntryPoints& gl, const Target& target, const std::string& name);
+
+}  // namespace measure

@@ -57,10 +57,4 @@ std::vector<Candidate> candidates(Emulator& emulator, const std::vector<Pattern>
 // The K x K ordered grid the tool's own ssaa-KxK uses.
 Pattern orderedGrid(int k);
 
-struct Session;
-// Emulates the candidates at the sample positions measured (the driver's where the sweep
-// failed), judges the window and every multisampled capture against them, and scores each
-// capture's edges apart from its texture. A render that fails leaves the verdicts out.
-void judgeAntialiasing(Session& s);
-
 }  // namespace measure

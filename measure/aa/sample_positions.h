@@ -2,8 +2,6 @@
 // steps, each sample found where the pixel's coverage steps.
 #pragma once
 
-#include "measure/gl/scene.h"
-
 #include <string>
 #include <vector>
 
@@ -30,12 +28,5 @@ bool recoverPositions(const std::vector<int>& counts, int samples, std::vector<f
 
 // Whether two lists hold the same points, each within `tolerance` of a distinct partner.
 bool samePoints(const std::vector<float>& a, const std::vector<float>& b, double tolerance);
-
-// Draws the sweep into the target (at least 64 x 64) and recovers its positions. Leaves
-// the renderer's state as it was.
-bool measurePositions(const GlEntryPoints& gl, const Target& target, std::vector<float>& xy, std::string& why);
-
-// Both lists for a target, compared.
-SamplePositions samplePositionsOf(const GlEntryPoints& gl, const Target& target, const std::string& name);
 
 }  // namespace measure

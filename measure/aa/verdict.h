@@ -123,9 +123,4 @@ constexpr double kSpillShare = 0.1;
 // `tolerance` levels in some channel.
 double spillShare(const Image& picture, const Image& oneSample, const Bands& bands, double tolerance);
 
-struct Results;
-// The report's opening sentences: the window's verdict, what multisampling the driver
-// grants, and what anti-aliasing and filtering gain.
-std::string summarise(const Results& results);
-
 }  // namespace measure

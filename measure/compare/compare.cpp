@@ -3,14 +3,8 @@
 #include "measure/compare/compare.h"
 
 #include "measure/core/metrics.h"
+#include "measure/report/png.h"
 #include "measure/report/report.h"
-
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#define STBI_WINDOWS_UTF8
-#include <stb/stb_image.h>
-#define STBIW_WINDOWS_UTF8
-#include <stb/stb_image_write.h>
 
 #include <algorithm>
 #include <cmath>
@@ -103,18 +97,6 @@ Modes modesOf(const std::vector<Run>& runs) {
         m.byRun.push_back(std::move(captures));
     }
     return m;
-}
-
-// An 8-bit RGB PNG, or an empty image.
-Image readPng(const std::string& path) {
-    int w = 0, h = 0, channels = 0;
-    unsigned char* data = stbi_load(path.c_str(), &w, &h, &channels, 3);
-    Image image;
-    if (!data) return image;
-    image = Image(w, h);
-    std::copy(data, data + image.rgb.size(), image.rgb.begin());
-    stbi_image_free(data);
-    return image;
 }
 
 // A file name safe in a URL and on every file system.
@@ -382,9 +364,7 @@ private:
                 h_ << "<figure>";
                 if (first.pixels() && other.width == first.width && other.height == first.height) {
                     std::string to = "between-" + safe(mode) + "-r0-r" + std::to_string(i) + ".png";
-                    Image heat = heatMap(first, other);
-                    if (!stbi_write_png((fs::path(out_) / to).string().c_str(), heat.width, heat.height, 3,
-                                        heat.rgb.data(), heat.width * 3)) {
+                    if (!writePng((fs::path(out_) / to).string(), heatMap(first, other))) {
                         failed = to;
                         return false;
                     }

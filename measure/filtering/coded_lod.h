@@ -22,11 +22,6 @@ Rgb8 codedBlend(double lambda, int levels);
 // Lambda from a pixel's colour; NaN where the colour is no blend of two neighbouring levels.
 double decodeLod(Rgb8 colour, int levels);
 
-// Uploads the coded chain (size x size down to 1 x 1) into the bound 2D texture.
-void uploadCodedChain(int size);
-// Uploads a step into the bound 2D texture's every level (size x size down to 2 x 2): the
-// left half black, the right half white, the step on the same line u = 0.5 at every level.
-void uploadStepChain(int size);
 // Mipmap levels of a size x size texture.
 int mipLevels(int size);
 

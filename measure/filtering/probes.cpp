@@ -2,6 +2,7 @@
 #include "measure/filtering/probes.h"
 
 #include "measure/filtering/coded_lod.h"
+#include "measure/filtering/coded_upload.h"
 #include "render/gfx.h"
 #include "render/test_image.h"
 

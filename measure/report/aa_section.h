@@ -1,10 +1,8 @@
-// The anti-aliasing part of the results: each judged capture's verdict and evidence, the
-// sample positions measured beside the driver's, the scores that keep geometry, texture
-// and spill apart; and their section of results.json and index.html.
+// The anti-aliasing section of results.json and index.html: verdicts with their evidence,
+// sample positions, the scores that keep geometry, texture and spill apart.
 #pragma once
 
-#include "measure/aa/sample_positions.h"
-#include "measure/aa/verdict.h"
+#include "measure/aa/results.h"
 
 #include <nlohmann/json.hpp>
 
@@ -12,35 +10,6 @@
 #include <vector>
 
 namespace measure {
-
-// Scores of one capture that separate what a single edge RMSE mixes.
-struct AaScores {
-    std::string capture;
-    double geometricEdge = 0;   // coverage pass against the reference's coverage, edge pixels
-    bool hasGeometric = false;  // false where the capture has no coverage pass
-    double texturedEdge = 0;    // the picture against the reference, edge pixels
-    double edgeLinear = 0;      // ... against the reference averaged in linear light
-    double spill = 0;           // share of the pixels beside an edge changed from one sample
-};
-
-struct CaptureVerdict {
-    std::string capture;
-    int formatSamples = 0;
-    ChannelBits bits;
-    Verdict verdict;
-};
-
-struct AaResults {
-    int maxSamples = 0;  // GL_MAX_SAMPLES; 1 or less: no multisampling
-    ChannelBits windowBits;
-    Image referenceCoverage;  // the reference's coverage pass, for the geometric edge score
-    std::string referenceGrid;
-    double convergenceEdge = 0, convergenceCentre = 0;  // the check against the reference, by region
-    int emulationRenders = 0;
-    std::vector<CaptureVerdict> verdicts;
-    std::vector<SamplePositions> positions;
-    std::vector<AaScores> scores;
-};
 
 // The "antialiasing" object of results.json.
 nlohmann::ordered_json antialiasingJson(const AaResults& aa);

@@ -1,9 +1,8 @@
 // The filtering part of the report.
 #include "measure/report/filtering_section.h"
 
+#include "measure/report/png.h"
 #include "measure/report/report.h"
-
-#include <stb/stb_image_write.h>
 
 #include <algorithm>
 #include <cmath>
@@ -146,8 +145,7 @@ nlohmann::ordered_json filteringJson(const Filtering& f) {
 bool writeFilteringFiles(const Filtering& f, const std::string& dir, std::string& failed) {
     auto png = [&](const std::string& name, const Image& image) {
         if (image.width == 0) return true;
-        if (stbi_write_png((dir + "/" + name).c_str(), image.width, image.height, 3, image.rgb.data(), image.width * 3))
-            return true;
+        if (writePng(dir + "/" + name, image)) return true;
         failed = name;
         return false;
     };

@@ -4,8 +4,6 @@
 
 #include "measure/report/png.h"
 
-#include <stb/stb_image_write.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -32,7 +30,7 @@ Image magnify(const Image& image, int scale) {
 // A PNG of the image magnified; false when it cannot be written.
 bool writeMagnified(const std::string& path, const Image& image, int scale) {
     Image big = magnify(image, scale);
-    return stbi_write_png(path.c_str(), big.width, big.height, 3, big.rgb.data(), big.width * 3) != 0;
+    return writePng(path, big);
 }
 
 // The crops magnified, as an animated PNG; false when it cannot be written.

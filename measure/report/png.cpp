@@ -1,7 +1,14 @@
-// Animated PNG: each frame compressed as a PNG of its own, its image data carried over.
+// PNGs through stb, the only place that includes it; an animated PNG is each frame compressed
+// as a PNG of its own, its image data carried over.
 #include "measure/report/png.h"
 
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STBIW_WINDOWS_UTF8
 #include <stb/stb_image_write.h>
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_WINDOWS_UTF8
+#include <stb/stb_image.h>
 
 #include <array>
 #include <cstring>
@@ -61,6 +68,37 @@ std::vector<std::uint8_t> chunkData(const std::vector<std::uint8_t>& png, const 
 }
 
 }  // namespace
+
+bool writePng(const std::string& path, const Image& image) {
+    return stbi_write_png(path.c_str(), image.width, image.height, 3, image.rgb.data(), image.width * 3) != 0;
+}
+
+void setPngEffort(int level) { stbi_write_png_compression_level = level; }
+
+namespace {
+
+Image fromStb(unsigned char* data, int w, int h) {
+    Image image;
+    if (!data) return image;
+    image = Image(w, h);
+    std::copy(data, data + image.rgb.size(), image.rgb.begin());
+    stbi_image_free(data);
+    return image;
+}
+
+}  // namespace
+
+Image readPng(const std::string& path) {
+    int w = 0, h = 0, channels = 0;
+    unsigned char* data = stbi_load(path.c_str(), &w, &h, &channels, 3);
+    return fromStb(data, w, h);
+}
+
+Image decodePng(const std::vector<std::uint8_t>& bytes) {
+    int w = 0, h = 0, channels = 0;
+    unsigned char* data = stbi_load_from_memory(bytes.data(), (int)bytes.size(), &w, &h, &channels, 3);
+    return fromStb(data, w, h);
+}
 
 std::uint32_t pngCrc(const std::uint8_t* data, std::size_t size, std::uint32_t crc) {
     static const std::array<std::uint32_t, 256> table = [] {

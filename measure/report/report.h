@@ -1,12 +1,8 @@
-// The measurement's results and the report written from them: results.json, index.html,
-// its PNGs and SVGs, and the terminal's summary table.
+// The report written from a run's results: results.json, index.html, its PNGs and SVGs,
+// and the terminal's summary table.
 #pragma once
 
-#include "measure/report/aa_section.h"
-#include "measure/filtering/probes.h"
-#include "measure/core/metrics.h"
-#include "measure/motion/drift.h"
-#include "measure/run/presented.h"
+#include "measure/run/results.h"
 
 #include <cstdint>
 #include <string>
@@ -15,58 +11,8 @@
 
 namespace measure {
 
-// How a capture was drawn: the window's back buffer, quillmere's own window as the display
-// shows it, a framebuffer object of a sample count, K x K sub-pixel renders averaged, or one
-// frame under a texture filter.
-enum class CaptureKind : std::uint8_t { Window, Presented, Msaa, Ssaa, Filter };
 // The kind's name in results.json and the report.
 const char* kindName(CaptureKind kind);
-// results.json's layout version (docs/results.schema.json); raised when a field changes meaning or goes.
-constexpr int kSchemaVersion = 2;
-
-struct Capture {
-    std::string name;  // window, msaa-N, ssaa-KxK, filter-...
-    CaptureKind kind = CaptureKind::Window;
-    int requested = 0;
-    int granted = 0;
-    int effective = 0;
-    std::vector<int> levels;
-    double rmse = 0, psnr = 0, ssim = 0, edgeRmse = 0, interiorRmse = 0, centreRmse = 0, rmseLinear = 0;
-    double msPerFrame = 0;
-    std::string costMethod;  // "gpu" (timer queries) or "wall" (to glFinish)
-    Image image;
-    Image coverage;
-};
-
-struct Results {
-    std::string version, renderer, vendor, glVersion;
-    int width = 0, height = 0;
-    bool headless = false;
-    bool windowAvailable = false;
-    std::string windowReason;
-    int sampleBuffers = 0, samples = 0;
-    WindowFormat format;
-    Presented presented;
-    std::string verdict;
-    bool framebuffers = false;
-    std::vector<std::string> notes;
-    int k = 0, checkSamples = 0;  // the reference's K and the samples of its half used as a check
-    double convergenceRmse = 0, convergenceMax = 0, storedVsLinearRmse = 0;
-    std::size_t edgePixels = 0, interiorPixels = 0, centrePixels = 0;
-    std::vector<Capture> captures;
-    std::vector<std::pair<int, std::vector<float>>> samplePositions;
-    std::vector<std::pair<int, int>> dropped;  // (requested, granted) of requests left out
-    std::vector<std::pair<std::string, double>> phases;
-    // Captures dropped because OpenGL reported an error while they were drawn or read back.
-    std::vector<std::pair<std::string, std::string>> failed;
-    double tip[2] = {0, 0}, centre[2] = {0, 0}, caption[2] = {0, 0};
-    Image reference, referenceLinear;
-    std::string summary;
-    bool whole = true;
-    AaResults aa;
-    Filtering filtering;
-    MotionResults motion;
-};
 
 // Text for HTML or XML, quoted attributes included: driver names may hold '<' or '&'.
 std::string escapeMarkup(const std::string& text);
@@ -75,7 +21,5 @@ std::string escapeMarkup(const std::string& text);
 bool writeReport(const Results& results, const std::string& dir, std::string& error);
 // The table printed at the end of a run.
 std::string summaryTable(const Results& results);
-// An 8x magnified square crop around (x, y), clamped to the image.
-Image crop(const Image& image, double x, double y, int side, int scale);
 
 }  // namespace measure

@@ -3,7 +3,7 @@
 #include "measure/run/session.h"
 
 #include "measure/core/parallel.h"
-#include "measure/aa/sample_positions.h"
+#include "measure/aa/position_sweep.h"
 
 #include "render/gfx.h"
 

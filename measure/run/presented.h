@@ -5,8 +5,6 @@
 
 #include "measure/core/metrics.h"
 
-#include <nlohmann/json_fwd.hpp>
-
 #include <string>
 #include <vector>
 
@@ -73,11 +71,5 @@ std::string presentedNote(const Presented& p);
 // the tool) presented at the measured size and set against the window capture;
 // `cornerOfLarger` where that capture is the corner of a larger back buffer.
 void capturePresentedWindow(Session& s, const std::string& program, bool cornerOfLarger);
-
-nlohmann::ordered_json formatJson(const WindowFormat& format);
-nlohmann::ordered_json presentedJson(const Presented& p);
-// The report's section, and its images written into `dir`.
-std::string presentedHtml(const Presented& p, const WindowFormat& format);
-bool writePresentedImages(const Presented& p, const Image& backBuffer, const std::string& dir, std::string& error);
 
 }  // namespace measure

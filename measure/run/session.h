@@ -4,7 +4,7 @@
 #pragma once
 
 #include "measure/gl/scene.h"
-#include "measure/report/report.h"
+#include "measure/run/results.h"
 
 #include <string>
 #include <vector>
@@ -47,6 +47,10 @@ void captureSsaa(Session& s);
 // The test texture under GL_LINEAR, GL_NEAREST, trilinear and each anisotropy degree; the
 // program's own filtering is restored after.
 void captureFilters(Session& s);
+// Emulates the candidates at the sample positions measured (the driver's where the sweep
+// failed), judges the window and every multisampled capture against them, and scores each
+// capture's edges apart from its texture. A render that fails leaves the verdicts out.
+void judgeAntialiasing(Session& s);
 // Every capture's scores against the reference.
 void scoreCaptures(Session& s);
 // One capture's scores against the reference (prepared for SSIM), within the masks.

@@ -184,6 +184,23 @@ unsigned long long workingSet(int width, int height, int maxSamples) {
     return pixels * (kBytesPerPixel + kBytesPerSample * (2ULL * (unsigned long long)maxSamples + 2));
 }
 
+// The still captures the drift redraws: all but quillmere's presented window.
+std::vector<StillMode> stillModes(const std::vector<Capture>& captures) {
+    std::vector<StillMode> still;
+    for (const Capture& c : captures) {
+        MotionKind kind = MotionKind::Window;
+        switch (c.kind) {
+            case CaptureKind::Window: kind = MotionKind::Window; break;
+            case CaptureKind::Msaa: kind = MotionKind::Msaa; break;
+            case CaptureKind::Ssaa: kind = MotionKind::Ssaa; break;
+            case CaptureKind::Filter: kind = MotionKind::Filter; break;
+            case CaptureKind::Presented: continue;
+        }
+        still.push_back({c.name, kind, c.requested, c.gridSide, c.filter});
+    }
+    return still;
+}
+
 // The whole run once a context is current; the exit status.
 int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
     std::set<std::string> modes(o.modes.begin(), o.modes.end());
@@ -328,10 +345,8 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
     }
     if (o.motion) {
         phases.start("motion");
-        std::vector<std::string> names;
-        for (const Capture& c : r.captures) names.push_back(c.name);
-        r.motion = runDrift(scene, single, motionModes(scene, gl, names, msaa, single), o.drift, r.reference, r.centre,
-                            r.tip, progress);
+        r.motion = runDrift(scene, single, motionModes(scene, gl, stillModes(r.captures), msaa, single), o.drift,
+                            r.reference, r.centre, r.tip, progress);
         std::string error = scene.takeError();
         if (!error.empty()) {
             r.failed.emplace_back("motion", error);
@@ -355,15 +370,19 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
         r.windowReason = "its capture failed";
     }
     // The verdict is on what quillmere shows where that was captured, else on the back buffer.
-    r.verdict = "not measured: " + r.windowReason;
-    for (const CaptureVerdict& v : r.aa.verdicts)
-        if (v.capture == "window") r.verdict = v.verdict.text;
-    for (const CaptureVerdict& v : r.aa.verdicts)
-        if (v.capture == "presented") r.verdict = v.verdict.text;
-    // The presented picture has no coverage pass to count levels in; its samples are the verdict's.
-    for (Capture& c : r.captures)
-        for (const CaptureVerdict& v : r.aa.verdicts)
-            if (c.kind == CaptureKind::Presented && v.capture == c.name) c.effective = v.verdict.samples;
+    for (std::size_t i = 0; i < r.aa.verdicts.size(); ++i) {
+        const CaptureVerdict& v = r.aa.verdicts[i];
+        Capture& c = r.captures[v.captureIndex];
+        if (c.kind == CaptureKind::Presented) {
+            r.windowVerdict = WindowVerdict::Presented;
+            r.windowVerdictAt = i;
+            // It has no coverage pass to count levels in; its samples are the verdict's.
+            c.effective = v.verdict.samples;
+        } else if (c.kind == CaptureKind::Window && r.windowVerdict != WindowVerdict::Presented) {
+            r.windowVerdict = WindowVerdict::BackBuffer;
+            r.windowVerdictAt = i;
+        }
+    }
     r.summary = summarise(r);
     if (!r.motion.sentence.empty()) r.summary += " " + r.motion.sentence;
     phases.start("report");

@@ -23,6 +23,7 @@ struct AaScores {
 
 struct CaptureVerdict {
     std::string capture;
+    std::size_t captureIndex = 0;  // in the run's captures
     int formatSamples = 0;
     ChannelBits bits;
     Verdict verdict;

@@ -354,20 +354,31 @@ double majorMinorSpread(Probe& probe, GLuint step, const Sampling& sampling) {
 
 // One requested degree judged by its level (the probes the level leaves room for) and by
 // its spread along the major axis (whether those probes are taken).
-std::string anisoRowVerdict(const AnisoRow& row) {
+AnisoOutcome anisoOutcome(const AnisoRow& row) {
     // Evenly spaced bilinear probes spread about 0.7 N times as far as one; an elliptical
     // filter N times. Below 0.6 N the major axis is not filtered as the degree needs.
     const bool levelHonoured = std::fabs(row.delivered - row.requested) <= 0.15 * row.requested;
     const bool spreadHonoured = std::isnan(row.blurRatio) || row.blurRatio >= 0.6 * row.requested;
-    if (row.samePicture) return "setting ignored: the same picture as the degree below";
-    if (levelHonoured && spreadHonoured) return "honoured";
-    if (row.delivered > 1.15 * row.requested && spreadHonoured)
-        return format("level sharper than the degree allows (as for %.1f : 1)", row.delivered);
-    if (row.delivered >= 0.85 * row.requested)
-        return format(
-            "level as for %.1f : 1, but the filter spreads only %.1f times as far along the major axis: "
-            "the extra sharpness aliases",
-            row.delivered, row.blurRatio);
+    if (row.samePicture) return AnisoOutcome::Ignored;
+    if (levelHonoured && spreadHonoured) return AnisoOutcome::Honoured;
+    if (row.delivered > 1.15 * row.requested && spreadHonoured) return AnisoOutcome::SharperLevel;
+    if (row.delivered >= 0.85 * row.requested) return AnisoOutcome::Aliases;
+    return AnisoOutcome::Other;
+}
+
+std::string anisoRowVerdict(const AnisoRow& row) {
+    switch (row.outcome) {
+        case AnisoOutcome::Ignored: return "setting ignored: the same picture as the degree below";
+        case AnisoOutcome::Honoured: return "honoured";
+        case AnisoOutcome::SharperLevel:
+            return format("level sharper than the degree allows (as for %.1f : 1)", row.delivered);
+        case AnisoOutcome::Aliases:
+            return format(
+                "level as for %.1f : 1, but the filter spreads only %.1f times as far along the major axis: "
+                "the extra sharpness aliases",
+                row.delivered, row.blurRatio);
+        case AnisoOutcome::Other: break;
+    }
     return format("delivers %.1f (level), spread ratio %.1f", row.delivered, row.blurRatio);
 }
 
@@ -781,13 +792,16 @@ Filtering measureFiltering(const GlEntryPoints& gl, Scene& scene, const Target& 
         glBindTexture(GL_TEXTURE_2D, gTestTexture);
         probeSweeps(gl, f, probe, step);
         glDeleteTextures(1, &step);
-        for (AnisoRow& row : f.aniso) row.verdict = anisoRowVerdict(row);
+        for (AnisoRow& row : f.aniso) {
+            row.outcome = anisoOutcome(row);
+            row.verdict = anisoRowVerdict(row);
+        }
         if (gl.anisotropic) {
             std::size_t ignored = 0, honoured = 0, aliasing = 0;
             for (const AnisoRow& row : f.aniso) {
                 ignored += row.samePicture;
-                honoured += row.requested > 1 && row.verdict == "honoured";
-                aliasing += row.requested > 1 && row.verdict.find("aliases") != std::string::npos;
+                honoured += row.requested > 1 && row.outcome == AnisoOutcome::Honoured;
+                aliasing += row.requested > 1 && row.outcome == AnisoOutcome::Aliases;
             }
             if (f.aniso.size() > 2 && ignored + 2 == f.aniso.size())
                 f.anisoVerdict = format(

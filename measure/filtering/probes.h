@@ -48,6 +48,11 @@ struct BlendSample {
     double blend = 0;  // the decoded blend fraction
 };
 
+// What one anisotropy degree delivers: the same picture as the degree below, the level and
+// the spread the degree asks for, a level sharper than it allows, the level with too little
+// spread along the major axis (so the sharpness aliases), or something else.
+enum class AnisoOutcome : std::uint8_t { Ignored, Honoured, SharperLevel, Aliases, Other };
+
 struct AnisoRow {
     int requested = 1;
     double delivered = 0;  // Pmax / 2^lambda' on a 16 : 1 footprint
@@ -57,7 +62,8 @@ struct AnisoRow {
     double lambda = 0;
     std::vector<double> lambdas;  // the 16 : 1 tiles at 0, 30 and 45 degrees
     bool samePicture = false;     // every tile decodes as with the next lower degree
-    std::string verdict;
+    AnisoOutcome outcome = AnisoOutcome::Other;
+    std::string verdict;  // the outcome in words, with its figures
 };
 
 struct MipCheck {

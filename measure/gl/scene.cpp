@@ -216,7 +216,7 @@ Image Scene::render(const Target& target, double dx, double dy, bool coverage, d
     return image;
 }
 
-double Scene::frameCost(const Target& target, int subframes, int frames, std::string& method) {
+double Scene::frameCost(const Target& target, int subframes, int frames, CostMethod& method) {
     const int k = std::max(1, (int)std::lround(std::sqrt((double)subframes)));
     auto oneFrame = [&] {
         for (int i = 0; i < subframes; ++i)
@@ -227,7 +227,7 @@ double Scene::frameCost(const Target& target, int subframes, int frames, std::st
     glFinish();
     std::vector<double> ms;
     if (gl_.timerQueries) {
-        method = "gpu";
+        method = CostMethod::Gpu;
         std::vector<GLuint> queries((std::size_t)frames);
         gl_.genQueries(frames, queries.data());
         for (GLuint q : queries) {
@@ -243,7 +243,7 @@ double Scene::frameCost(const Target& target, int subframes, int frames, std::st
         gl_.deleteQueries(frames, queries.data());
         check("timer query");
     } else {
-        method = "wall";
+        method = CostMethod::Wall;
         for (int f = 0; f < frames; ++f) {
             double start = now();
             oneFrame();

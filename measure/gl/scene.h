@@ -5,6 +5,7 @@
 #include "measure/core/metrics.h"
 #include "platform/win32.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ struct GlEntryPoints {
 };
 
 GlEntryPoints loadEntryPoints();
+
+// How a frame's cost was timed: GPU time from timer queries, wall time to glFinish, or not
+// at all (a picture the tool did not draw).
+enum class CostMethod : std::uint8_t { None, Gpu, Wall };
 
 // Where a frame is drawn: the window's back buffer (fbo 0), or a framebuffer object of the
 // given sample count resolved into a one-sample one.
@@ -82,9 +87,9 @@ public:
                      bool rooks = false, Accumulator* half = nullptr);
     // What one output frame costs: `subframes` offset draws (K x K for supersampling, 1
     // otherwise) into `target` with its resolve, the median of `frames` frames after a
-    // warm-up. GPU time where the driver has timer queries ("gpu"), else wall time to
-    // glFinish ("wall"). Milliseconds.
-    double frameCost(const Target& target, int subframes, int frames, std::string& method);
+    // warm-up. GPU time where the driver has timer queries, else wall time to glFinish.
+    // Milliseconds.
+    double frameCost(const Target& target, int subframes, int frames, CostMethod& method);
     // The first OpenGL error seen by a render, blit or read-back since the last call, as
     // "what: GL_..."; empty when there was none. Clears it.
     std::string takeError();

@@ -11,15 +11,14 @@
 
 namespace measure {
 
-std::vector<MotionMode> motionModes(Scene& scene, const GlEntryPoints& gl, const std::vector<std::string>& names,
+std::vector<MotionMode> motionModes(Scene& scene, const GlEntryPoints& gl, const std::vector<StillMode>& still,
                                     const std::vector<Target>& msaaTargets, const Target& single) {
     std::vector<MotionMode> modes;
-    for (const std::string& name : names) {
+    for (const StillMode& capture : still) {
         MotionMode m;
-        m.name = name;
-        int n = 0;
-        if (name == "window") {
-            m.kind = "window";
+        m.name = capture.name;
+        m.kind = capture.kind;
+        if (capture.kind == MotionKind::Window) {
             GLint samples = 0;
             if (gl.bindFramebuffer) gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
             glGetIntegerv(GL_SAMPLES, &samples);
@@ -28,16 +27,15 @@ std::vector<MotionMode> motionModes(Scene& scene, const GlEntryPoints& gl, const
             m.enter = [&gl, &single, target] { *target = windowTarget(gl, single.width, single.height); };
             m.leave = [&gl, target] { releaseTarget(gl, *target); };
             m.draw = [&scene, target](double dx, double dy) { return scene.render(*target, dx, dy, false); };
-        } else if (std::sscanf(name.c_str(), "msaa-%d", &n) == 1) {
-            m.kind = "msaa";
+        } else if (capture.kind == MotionKind::Msaa) {
             const Target* target = nullptr;
             for (const Target& t : msaaTargets)
-                if (t.requested == n) target = &t;
+                if (t.requested == capture.requested) target = &t;
             if (!target) continue;
             m.samples = std::max(1, target->granted);
             m.draw = [&scene, target](double dx, double dy) { return scene.render(*target, dx, dy, false); };
-        } else if (std::sscanf(name.c_str(), "ssaa-%dx", &n) == 1) {
-            m.kind = "ssaa";
+        } else if (capture.kind == MotionKind::Ssaa) {
+            const int n = capture.gridSide;
             m.samples = n * n;
             // As the still capture: n x n stratified renders, averaged in stored values.
             m.draw = [&scene, &single, n](double dx, double dy) {
@@ -47,32 +45,14 @@ std::vector<MotionMode> motionModes(Scene& scene, const GlEntryPoints& gl, const
                         sum.add(scene.render(single, dx + (i + 0.5) / n - 0.5, dy + (j + 0.5) / n - 0.5, false));
                 return sum.meanStored();
             };
-        } else if (name.rfind("filter-", 0) == 0) {
-            m.kind = "filter";
-            GLint min = GL_LINEAR;
-            float anisotropy = 1;
-            if (name == "filter-nearest")
-                min = GL_NEAREST;
-            else if (name == "filter-trilinear")
-                min = GL_LINEAR_MIPMAP_LINEAR;
-            else if (std::sscanf(name.c_str(), "filter-aniso-%d", &n) == 1) {
-                min = GL_LINEAR_MIPMAP_LINEAR;
-                anisotropy = (float)n;
-            } else if (name != "filter-linear")
-                continue;
-            m.enter = [&gl, min, anisotropy] {
+        } else if (capture.kind == MotionKind::Filter) {
+            const TextureFilter filter = capture.filter;
+            m.enter = [&gl, filter] {
                 glBindTexture(GL_TEXTURE_2D, gTestTexture);
-                if (min != GL_LINEAR && min != GL_NEAREST) gl.generateMipmap(GL_TEXTURE_2D);
-                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, min);
-                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, min == GL_NEAREST ? GL_NEAREST : GL_LINEAR);
-                if (gl.anisotropic) glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, anisotropy);
+                if (filter.mipmapped()) gl.generateMipmap(GL_TEXTURE_2D);
+                applyFilter(gl, filter);
             };
-            // Back to the program's own filtering.
-            m.leave = [&gl] {
-                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-                if (gl.anisotropic) glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, 1.0f);
-            };
+            m.leave = [&gl] { applyFilter(gl, kProgramFilter); };
             m.draw = [&scene, &single](double dx, double dy) { return scene.render(single, dx, dy, false); };
         } else {
             continue;
@@ -188,7 +168,8 @@ MotionResults runDrift(Scene& scene, const Target& single, const std::vector<Mot
         std::copy(b.rgb.begin(), b.rgb.end(), row + a.rgb.size() + 3);
         f.frames.push_back(cropPair(frame, tipCrop, centreCrop));
     };
-    out.reference.name = out.reference.kind = "reference";
+    out.reference.name = "reference";
+    out.reference.kind = MotionKind::Reference;
     for (int s = 0; s < steps; ++s) record(out.reference, rounded(reference[s]), s);
 
     for (const MotionMode& mode : modes) {

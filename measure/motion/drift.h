@@ -2,6 +2,7 @@
 // every mode and as a reference at every step through the renderer, and the figures of each.
 #pragma once
 
+#include "measure/gl/sampling.h"
 #include "measure/motion/figures.h"
 
 #include <functional>
@@ -13,7 +14,7 @@ namespace measure {
 // How to draw one mode at a shift (pixels, x right, y up); the rotation is the renderer's own.
 struct MotionMode {
     std::string name;
-    std::string kind;
+    MotionKind kind = MotionKind::Window;
     int samples = 1;                     // per pixel, as granted
     std::function<void()> enter, leave;  // optional: state set for the mode and put back
     std::function<Image(double dx, double dy)> draw;
@@ -23,9 +24,19 @@ class Scene;
 struct Target;
 struct GlEntryPoints;
 
-// How to draw each of the still run's captures (by name) in motion; names it cannot redraw
-// are left out. The targets must outlive the modes.
-std::vector<MotionMode> motionModes(Scene& scene, const GlEntryPoints& gl, const std::vector<std::string>& names,
+// A still capture as the drift redraws it: its kind, the sample count it asked for (msaa),
+// its grid's side (ssaa) or its texture filter (filter).
+struct StillMode {
+    std::string name;
+    MotionKind kind = MotionKind::Window;
+    int requested = 0;
+    int gridSide = 0;
+    TextureFilter filter;
+};
+
+// How to draw each of the still run's captures in motion; an msaa capture without its target
+// is left out. The targets must outlive the modes.
+std::vector<MotionMode> motionModes(Scene& scene, const GlEntryPoints& gl, const std::vector<StillMode>& still,
                                     const std::vector<Target>& msaaTargets, const Target& single);
 // The drift: the reference and every mode at each step, and their figures. `centre` and
 // `tip` are the still frame's landmarks (pixels, rows from the top).

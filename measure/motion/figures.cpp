@@ -159,7 +159,7 @@ std::string motionSentence(const std::vector<MotionFigures>& modes) {
     // The most samples granted; a one-sample multisampled buffer is no anti-aliasing.
     const MotionFigures* msaa = nullptr;
     for (const MotionFigures& m : modes)
-        if (m.kind == "msaa" && m.samples > 1 && (!msaa || m.samples > msaa->samples)) msaa = &m;
+        if (m.kind == MotionKind::Msaa && m.samples > 1 && (!msaa || m.samples > msaa->samples)) msaa = &m;
     const MotionFigures* ssaa = find("ssaa-4x4");
     char text[400];
     std::string s;

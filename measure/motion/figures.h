@@ -86,10 +86,13 @@ unsigned long long motionBytes(const MotionSettings& m, int width, int height);
 // The shift in pixels (x right, y up) of step s.
 void motionShift(const MotionSettings& m, int step, double& dx, double& dy);
 
+// What a figure's mode is: the moving reference, or one of the still run's kinds.
+enum class MotionKind : std::uint8_t { Reference, Window, Msaa, Ssaa, Filter };
+
 // One mode's figures and pictures.
 struct MotionFigures {
     std::string name;
-    std::string kind;
+    MotionKind kind = MotionKind::Reference;
     int samples = 1;                            // per pixel, as granted
     double edge = 0, interior = 0, centre = 0;  // temporal error, 8-bit levels
     double flicker = 0;                         // RMS over blades, % of a blade's brightness

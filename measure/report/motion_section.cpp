@@ -12,6 +12,18 @@
 namespace measure {
 namespace {
 
+// A mode's kind as results.json names it.
+const char* motionKindName(MotionKind kind) {
+    switch (kind) {
+        case MotionKind::Reference: return "reference";
+        case MotionKind::Window: return "window";
+        case MotionKind::Msaa: return "msaa";
+        case MotionKind::Ssaa: return "ssaa";
+        case MotionKind::Filter: return "filter";
+    }
+    return "reference";
+}
+
 constexpr int kProfileScale = 6;
 constexpr int kCropScale = 6;
 constexpr int kFrameMs = 125;
@@ -106,7 +118,7 @@ nlohmann::ordered_json motionJson(const MotionResults& m) {
     j["modes"] = json::array();
     for (const MotionFigures& f : m.modes)
         j["modes"].push_back({{"name", f.name},
-                              {"kind", f.kind},
+                              {"kind", motionKindName(f.kind)},
                               {"samples", f.samples},
                               {"edge_temporal_rmse", f.edge},
                               {"interior_temporal_rmse", f.interior},

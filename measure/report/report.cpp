@@ -8,6 +8,7 @@
 #include "measure/report/aa_section.h"
 #include "measure/report/png.h"
 #include "measure/report/presented_section.h"
+#include "measure/report/summary.h"
 
 #include <nlohmann/json.hpp>
 
@@ -63,7 +64,7 @@ nlohmann::ordered_json toJson(const Results& r) {
                    {"reason", r.windowReason},
                    {"sample_buffers", r.sampleBuffers},
                    {"samples", r.samples},
-                   {"verdict", r.verdict}};
+                   {"verdict", windowVerdictText(r)}};
     j["window"].update(formatJson(r.format));
     j["presented"] = presentedJson(r.presented);
     j["reference"] = {{"k", r.k},
@@ -91,7 +92,7 @@ nlohmann::ordered_json toJson(const Results& r) {
                                  {"centre_interior_rmse", c.centreRmse},
                                  {"rmse_vs_linear_light_reference", c.rmseLinear},
                                  {"ms_per_frame", c.msPerFrame},
-                                 {"cost_method", c.costMethod}});
+                                 {"cost_method", costMethodName(c.costMethod)}});
     j["sample_positions"] = json::object();
     for (const auto& [count, xy] : r.samplePositions) {
         json points = json::array();
@@ -180,6 +181,15 @@ std::string escapeMarkup(const std::string& text) {
         }
     }
     return out;
+}
+
+const char* costMethodName(CostMethod method) {
+    switch (method) {
+        case CostMethod::Gpu: return "gpu";
+        case CostMethod::Wall: return "wall";
+        case CostMethod::None: return "none";
+    }
+    return "none";
 }
 
 const char* kindName(CaptureKind kind) {
@@ -273,7 +283,7 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
       << r.version << "</p>\n";
     h << "<p>Window: "
       << (r.windowAvailable ? "GL_SAMPLE_BUFFERS " + std::to_string(r.sampleBuffers) + ", GL_SAMPLES " +
-                                  std::to_string(r.samples) + ": " + r.verdict + "."
+                                  std::to_string(r.samples) + ": " + windowVerdictText(r) + "."
                             : "not measured: " + escapeMarkup(r.windowReason))
       << "</p>\n";
     for (const std::string& note : r.notes) h << "<p><b>Note:</b> " << escapeMarkup(note) << "</p>\n";
@@ -297,8 +307,8 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
           << c.effective << "</td><td>" << fixed(c.edgeRmse, 2) << "</td><td>" << fixed(c.interiorRmse, 2)
           << "</td><td>" << fixed(c.centreRmse, 2) << "</td><td>" << fixed(c.ssim, 4) << "</td><td>" << fixed(c.psnr, 2)
           << "</td><td>" << fixed(c.rmseLinear, 2) << "</td><td>"
-          << (c.costMethod == "none" ? std::string("&ndash;") : fixed(c.msPerFrame, 2)) << "</td><td>" << c.costMethod
-          << "</td></tr>\n";
+          << (c.costMethod == CostMethod::None ? std::string("&ndash;") : fixed(c.msPerFrame, 2)) << "</td><td>"
+          << costMethodName(c.costMethod) << "</td></tr>\n";
     h << "</tbody></table>\n";
     h << "<p>RMSE in 8-bit levels over the three channels. Edge: pixels the reference covers partly; interior: "
       << "pixels it covers wholly; centre: interior pixels within the minified middle of the ring. Effective "

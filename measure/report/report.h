@@ -13,6 +13,8 @@ namespace measure {
 
 // The kind's name in results.json and the report.
 const char* kindName(CaptureKind kind);
+// How its cost was timed, as results.json names it: "gpu", "wall" or "none".
+const char* costMethodName(CostMethod method);
 
 // Text for HTML or XML, quoted attributes included: driver names may hold '<' or '&'.
 std::string escapeMarkup(const std::string& text);

@@ -6,11 +6,16 @@
 
 namespace measure {
 
+std::string windowVerdictText(const Results& r) {
+    const Verdict* v = r.chosenVerdict();
+    return v ? v->text : "not measured: " + r.windowReason;
+}
+
 std::string summarise(const Results& r) {
     std::ostringstream s;
     s << "On " << r.renderer << ", ";
     if (r.windowAvailable)
-        s << "quillmere's window gets " << r.verdict << ". ";
+        s << "quillmere's window gets " << windowVerdictText(r) << ". ";
     else
         s << "the window was not measured (" << r.windowReason << "). ";
     // A count of one is no multisampling: softpipe grants it and draws one sample.
@@ -24,7 +29,8 @@ std::string summarise(const Results& r) {
         s << "The driver has no framebuffer objects, so only window and supersampling were measured. ";
     } else if (r.aa.maxSamples <= 1) {
         // Said once: the window's verdict may have named it already.
-        if (r.verdict.find("no multisampling") == std::string::npos)
+        const Verdict* window = r.chosenVerdict();
+        if (!window || window->cls != AaClass::NoMultisampling)
             s << "The driver has no multisampling (GL_MAX_SAMPLES " << r.aa.maxSamples << "). ";
     } else if (!msaaMeasured) {
         s << "Multisampling was not measured (--modes). ";
@@ -38,7 +44,7 @@ std::string summarise(const Results& r) {
     const Capture* none = nullptr;
     const Capture* ssaa = nullptr;
     for (const Capture& c : r.captures) {
-        if (c.name == "msaa-0") none = &c;
+        if (c.kind == CaptureKind::Msaa && c.requested == 0) none = &c;
         if (c.kind == CaptureKind::Ssaa) ssaa = &c;
     }
     const Capture* best = multisampled.empty() ? nullptr : multisampled.back();
@@ -58,9 +64,10 @@ std::string summarise(const Results& r) {
     const Capture* trilinear = nullptr;
     const Capture* aniso = nullptr;
     for (const Capture& c : r.captures) {
-        if (c.name == "filter-linear") linear = &c;
-        if (c.name == "filter-trilinear") trilinear = &c;
-        if (c.name.rfind("filter-aniso-", 0) == 0) aniso = &c;
+        if (c.kind != CaptureKind::Filter) continue;
+        if (c.filter.mode == FilterMode::Linear) linear = &c;
+        if (c.filter.mode == FilterMode::Trilinear && c.filter.anisotropy == 1) trilinear = &c;
+        if (c.filter.anisotropy > 1) aniso = &c;
     }
     if (linear && trilinear) {
         std::snprintf(text, sizeof text,

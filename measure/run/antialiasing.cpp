@@ -40,7 +40,8 @@ void judgeAntialiasing(Session& s) {
         r.whole = false;
     }
     const Image& one = emulator.at(0.5, 0.5, false);
-    for (const Capture& c : r.captures) {
+    for (std::size_t index = 0; index < r.captures.size(); ++index) {
+        const Capture& c = r.captures[index];
         AaScores score;
         score.capture = c.name;
         // A picture without a coverage pass (quillmere's presented window) has no geometric score.
@@ -55,6 +56,7 @@ void judgeAntialiasing(Session& s) {
         if (!error.empty() || c.kind == CaptureKind::Ssaa || c.kind == CaptureKind::Filter) continue;
         CaptureVerdict v;
         v.capture = c.name;
+        v.captureIndex = index;
         v.formatSamples = c.granted;
         if (c.kind != CaptureKind::Msaa) v.bits = aa.windowBits;
         Judging in;

@@ -130,6 +130,7 @@ void captureSsaa(Session& s) {
         c.name = "ssaa-" + std::to_string(k) + "x" + std::to_string(k);
         c.kind = CaptureKind::Ssaa;
         c.requested = c.granted = k * k;
+        c.gridSide = k;
         progress("capture: " + c.name);
         Accumulator sum(width, height), coverage(width, height);
         s.scene.supersample(s.single, k, false, sum);
@@ -145,38 +146,33 @@ void captureSsaa(Session& s) {
 void captureFilters(Session& s) {
     struct Filter {
         std::string name;
-        GLint min;
-        float anisotropy;
+        TextureFilter filter;
     };
     const GlEntryPoints& gl = s.gl;
-    std::vector<Filter> filters = {{"filter-linear", GL_LINEAR, 1},
-                                   {"filter-nearest", GL_NEAREST, 1},
-                                   {"filter-trilinear", GL_LINEAR_MIPMAP_LINEAR, 1}};
+    std::vector<Filter> filters = {{"filter-linear", {FilterMode::Linear, 1}},
+                                   {"filter-nearest", {FilterMode::Nearest, 1}},
+                                   {"filter-trilinear", {FilterMode::Trilinear, 1}}};
     for (int a = 2; gl.anisotropic && a <= 16 && a <= gl.maxAnisotropy; a *= 2)
-        filters.push_back({"filter-aniso-" + std::to_string(a), GL_LINEAR_MIPMAP_LINEAR, (float)a});
+        filters.push_back({"filter-aniso-" + std::to_string(a), {FilterMode::Trilinear, (float)a}});
     glBindTexture(GL_TEXTURE_2D, gTestTexture);
     clearGlErrors();
     gl.generateMipmap(GL_TEXTURE_2D);
     GLenum mipmapError = glGetError();
     for (const Filter& f : filters) {
         progress("capture: " + f.name);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, f.min);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, f.min == GL_NEAREST ? GL_NEAREST : GL_LINEAR);
-        if (gl.anisotropic) glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, f.anisotropy);
+        applyFilter(gl, f.filter);
         GLenum setError = glGetError();
         Capture c = captureOnce(s, s.single, f.name, CaptureKind::Filter);
         c.requested = c.granted = 0;
+        c.filter = f.filter;
         std::string error = s.scene.takeError();
         if (setError != GL_NO_ERROR) error = "texture parameters: " + glErrorName(setError);
         // Only the mipmapped filters read the generated levels.
-        if (f.min != GL_LINEAR && f.min != GL_NEAREST && mipmapError != GL_NO_ERROR)
+        if (f.filter.mipmapped() && mipmapError != GL_NO_ERROR)
             error = "mipmap generation: " + glErrorName(mipmapError);
         keepCapture(s.results, std::move(c), error);
     }
-    // Back to the program's own filtering.
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    if (gl.anisotropic) glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, 1.0f);
+    applyFilter(gl, kProgramFilter);
 }
 
 void scoreCaptures(Session& s) {

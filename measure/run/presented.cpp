@@ -259,7 +259,7 @@ void capturePresentedWindow(Session& s, const std::string& program, bool cornerO
     shown.granted = window->granted;
     shown.image = r.presented.image;
     // quillmere draws it, so the tool cannot time its frames.
-    shown.costMethod = "none";
+    shown.costMethod = CostMethod::None;
     r.captures.push_back(std::move(shown));
 }
 

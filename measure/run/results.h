@@ -5,6 +5,8 @@
 #include "measure/aa/results.h"
 #include "measure/core/metrics.h"
 #include "measure/filtering/probes.h"
+#include "measure/gl/sampling.h"
+#include "measure/gl/scene.h"
 #include "measure/motion/figures.h"
 #include "measure/run/presented.h"
 
@@ -31,10 +33,16 @@ struct Capture {
     std::vector<int> levels;
     double rmse = 0, psnr = 0, ssim = 0, edgeRmse = 0, interiorRmse = 0, centreRmse = 0, rmseLinear = 0;
     double msPerFrame = 0;
-    std::string costMethod;  // "gpu" (timer queries) or "wall" (to glFinish)
+    CostMethod costMethod = CostMethod::None;
+    int gridSide = 0;      // ssaa: the K of its K x K grid
+    TextureFilter filter;  // filter: the texture filter it was drawn with
     Image image;
     Image coverage;
 };
+
+// Whose anti-aliasing verdict the window gets: quillmere's presented picture where it was
+// captured and judged, else the tool's back-buffer capture; none where neither was judged.
+enum class WindowVerdict : std::uint8_t { NotMeasured, BackBuffer, Presented };
 
 struct Results {
     std::string version, renderer, vendor, glVersion;
@@ -45,7 +53,8 @@ struct Results {
     int sampleBuffers = 0, samples = 0;
     WindowFormat format;
     Presented presented;
-    std::string verdict;
+    WindowVerdict windowVerdict = WindowVerdict::NotMeasured;
+    std::size_t windowVerdictAt = 0;  // in aa.verdicts, unless NotMeasured
     bool framebuffers = false;
     std::vector<std::string> notes;
     int k = 0, checkSamples = 0;  // the reference's K and the samples of its half used as a check
@@ -62,6 +71,10 @@ struct Results {
     std::string summary;
     bool whole = true;
     AaResults aa;
+    // The window's verdict, where there is one.
+    const Verdict* chosenVerdict() const {
+        return windowVerdict == WindowVerdict::NotMeasured ? nullptr : &aa.verdicts[windowVerdictAt].verdict;
+    }
     Filtering filtering;
     MotionResults motion;
 };

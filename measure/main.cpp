@@ -216,8 +216,8 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
     if (window) GetClientRect(window, &client);
     int width = r.width, height = r.height;
     if (o.size.empty()) {
-        width = 820;
-        height = 600;
+        width = kAppWindowWidth;
+        height = kAppWindowHeight;
         if (std::string why; window && !frameSizeOf(window, width, height, why)) {
             std::fprintf(stderr, "quillmere-measure: %s\n", why.c_str());
             return kSize;

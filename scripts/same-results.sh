@@ -106,7 +106,17 @@ for runs in base head; do
     else
         files=$(diff -rq "$a" "$b" | sed -e "s|$a/||g" -e "s|$b/||g" -e 's/^Files \(.*\) and .* differ$/\1/' |
             head -8 | tr '\n' ' ')
-        if [ -z "$files" ]; then echo "compare over the $runs runs: same"; else echo "compare over the $runs runs: $files"; status=1; fi
+        if [ -z "$files" ]; then
+            echo "compare over the $runs runs: same"
+        else
+            echo "compare over the $runs runs: $files"
+            status=1
+            # The page's differing elements, a few, one a line.
+            if [ -f "$a/index.html" ] && [ -f "$b/index.html" ]; then
+                diff <(sed "s/></>\n</g" "$a/index.html") <(sed "s/></>\n</g" "$b/index.html") |
+                    grep '^[<>]' | sort | uniq -c | head -6 | cut -c1-160 | sed 's/^/    /'
+            fi
+        fi
     fi
 done
 exit $status

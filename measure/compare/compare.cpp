@@ -3,6 +3,8 @@
 #include "measure/compare/compare.h"
 
 #include "measure/core/metrics.h"
+#include "measure/report/files.h"
+#include "measure/report/numbers.h"
 #include "measure/report/png.h"
 #include "measure/report/report.h"
 
@@ -29,8 +31,8 @@ std::string text(const Json& j, const char* key) {
     return j.contains(key) && j[key].is_string() ? j[key].get<std::string>() : std::string();
 }
 
-// A figure for a table cell: integers as they are, other numbers to four decimals, null (an
-// infinite PSNR) as infinity.
+// A figure for a table cell: integers as they are, other numbers to four decimals, null (a
+// figure that is not finite, such as an identical picture's PSNR) as the report's dash.
 std::string cell(const Json& v) {
     char out[64];
     if (v.is_number_integer()) return std::to_string(v.get<long long>());
@@ -38,7 +40,7 @@ std::string cell(const Json& v) {
         std::snprintf(out, sizeof out, "%.4f", v.get<double>());
         return out;
     }
-    if (v.is_null()) return "&infin;";
+    if (v.is_null()) return kNoFigure;
     if (v.is_boolean()) return v.get<bool>() ? "yes" : "no";
     if (v.is_string()) return escapeMarkup(v.get<std::string>());
     if (v.is_array() && std::all_of(v.begin(), v.end(), [](const Json& e) { return e.is_primitive(); })) {
@@ -135,10 +137,10 @@ public:
         otherFigures();
         if (!crops(failed) || !between(failed)) return false;
         h_ << "</body></html>\n";
-        std::ofstream page(fs::path(out_) / "index.html", std::ios::binary);
+        std::ofstream page(fs::path(out_) / files::kPage, std::ios::binary);
         page << h_.str();
         page.close();
-        failed = "index.html";
+        failed = files::kPage;
         return !page.fail();
     }
 
@@ -275,7 +277,7 @@ private:
                     auto c = modes_.byRun[i].find(mode);
                     if (c != modes_.byRun[i].end() && c->second->contains(f)) values[i] = &(*c->second)[f];
                     h_ << "<td data-figure='" << escapeMarkup(f) << "' data-run='" << i << "'>"
-                       << (values[i] ? cell(*values[i]) : "&ndash;") << "</td>";
+                       << (values[i] ? cell(*values[i]) : kNoFigure) << "</td>";
                 }
                 for (std::size_t i = 1; i < n; ++i) {
                     auto [d, cls] = values[0] && values[i] ? difference(*values[0], *values[i])
@@ -298,7 +300,7 @@ private:
             h_ << "<tr><td>" << escapeMarkup(path) << "</td>";
             for (const auto& section : sections_) {
                 auto v = section.find(path);
-                h_ << "<td class='text'>" << (v != section.end() ? cell(v->second) : "&ndash;") << "</td>";
+                h_ << "<td class='text'>" << (v != section.end() ? cell(v->second) : kNoFigure) << "</td>";
             }
             for (std::size_t i = 1; i < runs_.size(); ++i) {
                 auto a = sections_[0].find(path), b = sections_[i].find(path);
@@ -316,12 +318,8 @@ private:
     bool crops(std::string& failed) {
         std::error_code ec;
         std::vector<std::string> spots;
-        const std::string prefix = "crop-reference-";
-        for (const auto& entry : fs::directory_iterator(runs_[0].dir, ec)) {
-            std::string file = entry.path().filename().string();
-            if (file.rfind(prefix, 0) == 0 && file.size() > prefix.size() + 4 && file.substr(file.size() - 4) == ".png")
-                spots.push_back(file.substr(prefix.size(), file.size() - prefix.size() - 4));
-        }
+        for (const char* spot : files::kCropSpots)
+            if (fs::exists(fs::path(runs_[0].dir) / files::crop("reference", spot), ec)) spots.push_back(spot);
         std::sort(spots.begin(), spots.end());
         h_ << "<h2>Magnified crops side by side</h2>\n";
         for (const std::string& spot : spots) {
@@ -329,7 +327,7 @@ private:
             for (const std::string& mode : modesWithReference_) {
                 h_ << "<tr><td>" << escapeMarkup(mode) << "</td><td class='text'>";
                 for (std::size_t i = 0; i < runs_.size(); ++i) {
-                    fs::path from = fs::path(runs_[i].dir) / ("crop-" + mode + "-" + spot + ".png");
+                    fs::path from = fs::path(runs_[i].dir) / files::crop(mode, spot);
                     std::string to = "r" + std::to_string(i) + "-crop-" + safe(mode) + "-" + safe(spot) + ".png";
                     h_ << "<figure>";
                     if (fs::exists(from, ec)) {
@@ -357,10 +355,10 @@ private:
         h_ << "<h2>Differences between runs</h2>\n<p>Largest channel difference from " << escapeMarkup(runs_[0].name)
            << "'s picture of the same mode: black none, red 32 levels, yellow 64 or more.</p>\n<table id='between'>";
         for (const std::string& mode : modesWithReference_) {
-            Image first = readPng((fs::path(runs_[0].dir) / (mode + ".png")).string());
+            Image first = readPng((fs::path(runs_[0].dir) / files::picture(mode)).string());
             h_ << "<tr><td>" << escapeMarkup(mode) << "</td><td class='text'>";
             for (std::size_t i = 1; i < runs_.size(); ++i) {
-                Image other = readPng((fs::path(runs_[i].dir) / (mode + ".png")).string());
+                Image other = readPng((fs::path(runs_[i].dir) / files::picture(mode)).string());
                 h_ << "<figure>";
                 if (first.pixels() && other.width == first.width && other.height == first.height) {
                     std::string to = "between-" + safe(mode) + "-r0-r" + std::to_string(i) + ".png";
@@ -403,7 +401,7 @@ int loadRun(const std::string& dir, Run& run, std::string& error) {
         error = dir + ": " + (fs::exists(dir, ec) ? "not a folder" : "no such folder");
         return kNoReport;
     }
-    std::string path = (fs::path(dir) / "results.json").string();
+    std::string path = (fs::path(dir) / files::kResults).string();
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         error = dir + " holds no results.json: not a quillmere-measure report folder";
@@ -469,6 +467,38 @@ bool writeComparison(const std::vector<Run>& runs, const std::vector<Suite>& sui
         return false;
     }
     return true;
+}
+
+std::set<std::string> reportFiles(const Json& results) {
+    std::set<std::string> out = {files::kResults, files::kPage, files::kErrorPlot};
+    std::vector<std::string> modes = {"reference"};
+    bool window = false;
+    for (const Json& c : results.value("captures", Json::array())) {
+        modes.push_back(c.value("name", ""));
+        out.insert(files::heatMap(modes.back()));
+        window = window || c.value("kind", "") == "window";
+    }
+    for (const std::string& mode : modes) {
+        out.insert(files::picture(mode));
+        for (const char* spot : files::kCropSpots) out.insert(files::crop(mode, spot));
+    }
+    const Json aa = results.value("antialiasing", Json::object());
+    for (const Json& p : aa.value("sample_positions", Json::array()))
+        out.insert(files::samplePositions(p.value("target", "")));
+    const Json filtering = results.value("filtering", Json::object());
+    out.insert({files::kLodErrorPlot, files::kBlendPlot});
+    if (filtering.value("measured", false)) out.insert({files::kLodRingDriver, files::kLodRingModel});
+    const Json presented = results.value("presented", Json::object());
+    if (window && presented.value("captured", false)) out.insert(files::kPresented);
+    if (window && presented.value("compared", false)) out.insert(files::kPresentedHeatMap);
+    const Json motion = results.value("motion", Json::object());
+    if (motion.contains("modes")) {
+        out.insert(files::kMotionPlot);
+        std::vector<std::string> moving = {"reference"};
+        for (const Json& m : motion["modes"]) moving.push_back(m.value("name", ""));
+        for (const std::string& m : moving) out.insert({files::motionProfile(m), files::motionCrop(m)});
+    }
+    return out;
 }
 
 }  // namespace measure

@@ -4,6 +4,7 @@
 
 #include "measure/compare/expect.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ struct Run {
     Json results;
 };
 
+// Every file a report folder holds, from its results.json and the report's names
+// (report/files.h): what compare may look for in it.
+std::set<std::string> reportFiles(const Json& results);
 // Reads DIR/results.json and checks it is a report this build reads; 0 or a CompareExit.
 int loadRun(const std::string& dir, Run& run, std::string& error);
 // Names the runs by their folders, unique, and checks they share one frame size; 0 or kSizesDiffer.

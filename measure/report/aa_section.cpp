@@ -1,7 +1,10 @@
 // The anti-aliasing section of the report: JSON, HTML and the sample-position drawings.
 #include "measure/report/aa_section.h"
+#include "measure/report/numbers.h"
 
+#include "measure/report/files.h"
 #include "measure/report/report.h"
+#include "measure/report/svg.h"
 
 #include <cmath>
 #include <cstdio>
@@ -13,17 +16,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-// A number for the page.
-std::string fixed(double v, int digits) {
-    if (!std::isfinite(v)) return "&ndash;";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", digits, v);
-    return text;
-}
-
-// JSON has no infinity: a margin with no second candidate is null.
-json number(double v) { return std::isfinite(v) ? json(v) : json(nullptr); }
-
 // (x, y) pairs as a list of two-element lists.
 json points(const std::vector<float>& xy) {
     json out = json::array();
@@ -32,14 +24,14 @@ json points(const std::vector<float>& xy) {
 }
 
 // The file drawing one target's positions.
-std::string positionsFile(const SamplePositions& s) { return "samplepos-" + s.target + ".svg"; }
+std::string positionsFile(const SamplePositions& s) { return files::samplePositions(s.target); }
 
 // One pixel with the driver's positions as dots and the measured ones as rings.
 std::string positionsSvg(const SamplePositions& s) {
     const int side = 160;
     std::ostringstream o;
-    o << "<svg xmlns='http://www.w3.org/2000/svg' width='" << side + 2 << "' height='" << side + 2 << "'>\n"
-      << "<rect x='1' y='1' width='" << side << "' height='" << side << "' fill='white' stroke='black'/>\n";
+    o << svgStart(side + 2, side + 2) << "<rect x='1' y='1' width='" << side << "' height='" << side
+      << "' fill='white' stroke='black'/>\n";
     for (int q = 1; q < 4; ++q)
         o << "<line x1='" << 1 + q * side / 4 << "' y1='1' x2='" << 1 + q * side / 4 << "' y2='" << side + 1
           << "' stroke='#ddd'/><line x1='1' y1='" << 1 + q * side / 4 << "' x2='" << side + 1 << "' y2='"
@@ -51,7 +43,7 @@ std::string positionsSvg(const SamplePositions& s) {
     for (std::size_t i = 0; i + 1 < s.measured.size(); i += 2)
         o << "<circle cx='" << 1 + s.measured[i] * side << "' cy='" << 1 + (1 - s.measured[i + 1]) * side
           << "' r='7' fill='none' stroke='#d62728' stroke-width='2'/>\n";
-    o << "</svg>\n";
+    o << kSvgEnd;
     return o.str();
 }
 
@@ -89,7 +81,7 @@ json antialiasingJson(const AaResults& aa) {
                                  {"closest", v.closest},
                                  {"distance", v.distance},
                                  {"next", v.next},
-                                 {"margin", number(v.margin)},
+                                 {"margin", jsonFigure(v.margin)},
                                  {"evidence",
                                   {{"coverage_levels", levels},
                                    {"grid_samples", e.gridSamples},
@@ -128,15 +120,15 @@ std::string antialiasingHtml(const AaResults& aa) {
     for (const CaptureVerdict& c : aa.verdicts) {
         const Verdict& v = c.verdict;
         const Evidence& e = v.evidence;
-        std::string grid = e.levels.empty() && e.gridSamples == 0 ? "&ndash;"
+        std::string grid = e.levels.empty() && e.gridSamples == 0 ? kNoFigure
                            : e.gridSamples
                                ? "m/" + std::to_string(e.gridSamples) + (e.gridLinear ? " linear" : " stored")
                                : "none";
         h << "<tr><td>" << escapeMarkup(c.capture) << "</td><td>" << escapeMarkup(className(v.cls)) << "</td><td>"
           << c.formatSamples << "</td><td>" << c.bits.r << "-" << c.bits.g << "-" << c.bits.b << "</td><td>" << grid
-          << "</td><td>" << fixed(100 * e.spill, 1) << "%</td><td>" << fixed(100 * e.interiorChanged, 1) << "%</td><td>"
-          << escapeMarkup(v.closest) << "</td><td>" << fixed(v.distance, 2) << "</td><td>" << escapeMarkup(v.next)
-          << "</td><td>" << fixed(v.margin, 2) << "</td></tr>\n";
+          << "</td><td>" << formatFigure(100 * e.spill, 1) << "%</td><td>" << formatFigure(100 * e.interiorChanged, 1)
+          << "%</td><td>" << escapeMarkup(v.closest) << "</td><td>" << formatFigure(v.distance, 2) << "</td><td>"
+          << escapeMarkup(v.next) << "</td><td>" << formatFigure(v.margin, 2) << "</td></tr>\n";
     }
     h << "</tbody></table>\n<p>Levels fit: the coverage pass's levels on the edges lie on the m/N grid of a "
       << "stored-value or a linear-light resolve. Spill: pixels wholly outside the blades in the reference but "
@@ -148,8 +140,8 @@ std::string antialiasingHtml(const AaResults& aa) {
         h << "<details><summary>" << escapeMarkup(c.capture) << ": " << escapeMarkup(c.verdict.text)
           << "</summary><table><tr><th>candidate</th><th>edge</th><th>interior</th><th>distance</th></tr>";
         for (const Distance& d : c.verdict.distances)
-            h << "<tr><td>" << escapeMarkup(d.name) << "</td><td>" << fixed(d.edge, 2) << "</td><td>"
-              << fixed(d.interior, 2) << "</td><td>" << fixed(d.total, 2) << "</td></tr>";
+            h << "<tr><td>" << escapeMarkup(d.name) << "</td><td>" << formatFigure(d.edge, 2) << "</td><td>"
+              << formatFigure(d.interior, 2) << "</td><td>" << formatFigure(d.total, 2) << "</td></tr>";
         h << "</table></details>\n";
     }
     if (!aa.positions.empty()) {
@@ -164,13 +156,13 @@ std::string antialiasingHtml(const AaResults& aa) {
       << "<th>textured edge</th><th>edge vs linear-light ref.</th><th>spill</th></tr></thead><tbody>\n";
     for (const AaScores& s : aa.scores)
         h << "<tr><td>" << escapeMarkup(s.capture) << "</td><td>"
-          << (s.hasGeometric ? fixed(s.geometricEdge, 2) : std::string("&ndash;")) << "</td><td>"
-          << fixed(s.texturedEdge, 2) << "</td><td>" << fixed(s.edgeLinear, 2) << "</td><td>" << fixed(100 * s.spill, 1)
-          << "%</td></tr>\n";
+          << (s.hasGeometric ? formatFigure(s.geometricEdge, 2) : std::string(kNoFigure)) << "</td><td>"
+          << formatFigure(s.texturedEdge, 2) << "</td><td>" << formatFigure(s.edgeLinear, 2) << "</td><td>"
+          << formatFigure(100 * s.spill, 1) << "%</td></tr>\n";
     h << "</tbody></table>\n<p>Geometric edge: the coverage pass against the reference's coverage on edge pixels, "
       << "so the texture's own error is left out. Reference: " << escapeMarkup(aa.referenceGrid)
-      << "; its convergence check differs from it by RMSE " << fixed(aa.convergenceEdge, 3) << " on edge pixels and "
-      << fixed(aa.convergenceCentre, 3) << " in the minified centre.</p>\n";
+      << "; its convergence check differs from it by RMSE " << formatFigure(aa.convergenceEdge, 3)
+      << " on edge pixels and " << formatFigure(aa.convergenceCentre, 3) << " in the minified centre.</p>\n";
     return h.str();
 }
 

@@ -1,8 +1,11 @@
 // The motion section: temporal profiles beside the reference's, animated crops, a plot of
 // the temporal error per mode, and the table.
 #include "measure/report/motion_section.h"
+#include "measure/report/numbers.h"
 
+#include "measure/report/files.h"
 #include "measure/report/png.h"
+#include "measure/report/svg.h"
 
 #include <algorithm>
 #include <cmath>
@@ -52,13 +55,6 @@ bool writeAnimation(const std::string& path, const std::vector<Image>& frames) {
     return writeApng(path, big, kFrameMs);
 }
 
-// A figure with a fixed number of decimals.
-std::string number(double v, int digits) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", digits, v);
-    return text;
-}
-
 // The still frame's interior error of the capture of that name, or -1.
 double stillInterior(const Results& r, const std::string& name) {
     for (const Capture& c : r.captures)
@@ -75,8 +71,7 @@ std::string temporalPlot(const MotionResults& m) {
     const char* colours[3] = {"#d62728", "#1f77b4", "#2ca02c"};
     const char* labels[3] = {"edge", "interior", "centre"};
     std::ostringstream s;
-    s << "<svg xmlns='http://www.w3.org/2000/svg' width='" << w << "' height='" << h
-      << "' font-family='sans-serif' font-size='11'>\n<rect width='100%' height='100%' fill='white'/>\n";
+    s << svgStart(w, h);
     for (int i = 0; i < 3; ++i)
         s << "<rect x='" << left + i * 90 << "' y='6' width='10' height='10' fill='" << colours[i] << "'/><text x='"
           << left + i * 90 + 14 << "' y='15'>" << labels[i] << "</text>\n";
@@ -89,11 +84,12 @@ std::string temporalPlot(const MotionResults& m) {
         for (int b = 0; b < 3; ++b)
             s << "<rect x='" << left << "' y='" << y + b * barH << "' width='" << values[b] * scale << "' height='"
               << barH - 1 << "' fill='" << colours[b] << "'/><text x='" << left + values[b] * scale + 3 << "' y='"
-              << y + b * barH + barH - 1 << "' font-size='8'>" << number(values[b], 2) << "</text>\n";
+              << y + b * barH + barH - 1 << "' font-size='8'>" << formatFigure(values[b], 2) << "</text>\n";
     }
     s << "<line x1='" << left << "' y1='" << top - 4 << "' x2='" << left << "' y2='" << h - 26
       << "' stroke='black'/>\n<text x='" << (left + w - right) / 2 << "' y='" << h - 8
-      << "' text-anchor='middle'>temporal error (RMSE of step-to-step changes, 8-bit levels)</text>\n</svg>\n";
+      << "' text-anchor='middle'>temporal error (RMSE of step-to-step changes, 8-bit levels)</text>\n"
+      << kSvgEnd;
     return s.str();
 }
 
@@ -134,23 +130,22 @@ bool writeMotionReport(const Results& r, const std::string& dir, std::string& ht
         failed = file;
         return false;
     };
-    const std::string refProfile = "motion-profile-reference.png", refCrop = "motion-crop-reference.png";
+    const std::string refProfile = files::motionProfile("reference"), refCrop = files::motionCrop("reference");
     if (!writeMagnified(dir + "/" + refProfile, m.reference.profile, kProfileScale)) return fail(refProfile);
     if (!writeAnimation(dir + "/" + refCrop, m.reference.frames)) return fail(refCrop);
     for (const MotionFigures& f : m.modes) {
-        if (!writeMagnified(dir + "/motion-profile-" + f.name + ".png", f.profile, kProfileScale))
-            return fail("motion-profile-" + f.name + ".png");
-        if (!writeAnimation(dir + "/motion-crop-" + f.name + ".png", f.frames))
-            return fail("motion-crop-" + f.name + ".png");
+        if (!writeMagnified(dir + "/" + files::motionProfile(f.name), f.profile, kProfileScale))
+            return fail(files::motionProfile(f.name));
+        if (!writeAnimation(dir + "/" + files::motionCrop(f.name), f.frames)) return fail(files::motionCrop(f.name));
     }
     const std::string plot = temporalPlot(m);
     {
-        FILE* file = std::fopen((dir + "/motion-temporal.svg").c_str(), "wb");
+        FILE* file = std::fopen((dir + "/" + files::kMotionPlot).c_str(), "wb");
         if (!file || std::fwrite(plot.data(), 1, plot.size(), file) != plot.size()) {
             if (file) std::fclose(file);
-            return fail("motion-temporal.svg");
+            return fail(files::kMotionPlot);
         }
-        if (std::fclose(file) != 0) return fail("motion-temporal.svg");
+        if (std::fclose(file) != 0) return fail(files::kMotionPlot);
     }
 
     const MotionSettings& s = m.settings;
@@ -158,11 +153,11 @@ bool writeMotionReport(const Results& r, const std::string& dir, std::string& ht
     const int cw = m.reference.frames.empty() ? 0 : m.reference.frames[0].width * kCropScale;
     const int ch = m.reference.frames.empty() ? 0 : m.reference.frames[0].height * kCropScale;
     std::ostringstream h;
-    h << "<h2 id='motion'>Motion</h2>\n<p>" << s.steps << " steps, each " << number(s.speed, 3) << " pixel along "
-      << number(s.directionDegrees, 0) << "&deg; and turned " << number(s.rotationDegrees, 3)
+    h << "<h2 id='motion'>Motion</h2>\n<p>" << s.steps << " steps, each " << formatFigure(s.speed, 3) << " pixel along "
+      << formatFigure(s.directionDegrees, 0) << "&deg; and turned " << formatFigure(s.rotationDegrees, 3)
       << "&deg; by the renderer's own rotation. Reference at every step: mean of " << s.k << "&times;" << s.k
       << " sub-pixel renders; its first step differs from the still reference by RMSE "
-      << number(m.referenceCheckRmse, 3) << " (" << number(m.referenceCheckEdgeRmse, 3)
+      << formatFigure(m.referenceCheckRmse, 3) << " (" << formatFigure(m.referenceCheckEdgeRmse, 3)
       << " on edge pixels). Pixels over the whole drift: " << m.edgePixels << " edge, " << m.interiorPixels
       << " interior, " << m.centrePixels << " centre.</p>\n";
     h << "<table id='motion-scores'><thead><tr><th>mode</th><th>edge temporal RMSE</th><th>interior temporal RMSE</th>"
@@ -170,16 +165,17 @@ bool writeMotionReport(const Results& r, const std::string& dir, std::string& ht
       << "<tbody>\n";
     for (const MotionFigures& f : m.modes) {
         const double still = stillInterior(r, f.name);
-        h << "<tr><td>" << f.name << "</td><td>" << number(f.edge, 2) << "</td><td>" << number(f.interior, 2)
-          << "</td><td>" << number(f.centre, 2) << "</td><td>" << number(f.flicker, 3) << "</td><td>"
-          << (still < 0 ? std::string("&ndash;") : number(still, 2)) << "</td></tr>\n";
+        h << "<tr><td>" << f.name << "</td><td>" << formatFigure(f.edge, 2) << "</td><td>"
+          << formatFigure(f.interior, 2) << "</td><td>" << formatFigure(f.centre, 2) << "</td><td>"
+          << formatFigure(f.flicker, 3) << "</td><td>" << (still < 0 ? std::string(kNoFigure) : formatFigure(still, 2))
+          << "</td></tr>\n";
     }
     h << "</tbody></table>\n<p>Temporal error: each pixel's change from one step to the next against the "
       << "reference's change, RMSE over the steps (what a viewer sees as crawl and shimmer). Blade flicker: the "
       << "standard deviation over the steps of each blade's total brightness less the reference's, as a percentage "
       << "of the blade's brightness, RMS over the blades. A mode that hides shimmer by blurring shows a larger "
       << "still interior error.</p>\n";
-    h << "<img src='motion-temporal.svg' alt='temporal error per mode'>\n";
+    h << "<img src='" << files::kMotionPlot << "' alt='temporal error per mode'>\n";
     h << "<h3>Temporal profiles and animated crops</h3>\n<p>Profiles: left, a row of pixels across a blade's edge; "
       << "right, one across the minified centre; one line a step, top to bottom. Shimmer shows as stripes the "
       << "reference lacks. Crops (" << kCropScale << "&times;): near a blade's tip and in the centre, playing "
@@ -192,8 +188,7 @@ bool writeMotionReport(const Results& r, const std::string& dir, std::string& ht
           << "' width='" << cw << "' height='" << ch << "' alt='" << name << " in motion'></td></tr>\n";
     };
     row("reference", refProfile, refCrop);
-    for (const MotionFigures& f : m.modes)
-        row(f.name, "motion-profile-" + f.name + ".png", "motion-crop-" + f.name + ".png");
+    for (const MotionFigures& f : m.modes) row(f.name, files::motionProfile(f.name), files::motionCrop(f.name));
     h << "</tbody></table>\n";
     html += h.str();
     return true;

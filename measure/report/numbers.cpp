@@ -1,24 +1,20 @@
-// One formatter, so that every table and sentence of the page agrees on a figure's digits.
+// One formatter, so that every table, sentence and plot agrees on a figure's digits and on
+// how a figure that is not finite is shown.
 #include "measure/report/numbers.h"
 
 #include <cmath>
 #include <cstdio>
 
 namespace measure {
-namespace {
 
-std::string printed(double v, int digits, const char* notFinite) {
-    if (!std::isfinite(v)) return notFinite;
+std::string formatFigure(double v, int digits) {
+    if (!std::isfinite(v)) return kNoFigure;
     char text[64];
     std::snprintf(text, sizeof text, "%.*f", digits, v);
     return text;
 }
 
-}  // namespace
-
-std::string pageNumber(double v, int digits) { return printed(v, digits, "&ndash;"); }
-std::string plainNumber(double v, int digits) { return printed(v, digits, "-"); }
-nlohmann::ordered_json jsonNumber(double v) {
+nlohmann::ordered_json jsonFigure(double v) {
     return std::isfinite(v) ? nlohmann::ordered_json(v) : nlohmann::ordered_json(nullptr);
 }
 

@@ -1,6 +1,7 @@
-// Numbers as the report writes them: on the page with fixed digits, in results.json as JSON
-// numbers. A figure that is not finite (an identical picture's PSNR, a spread with no
-// samples) has one rendering on each: a dash on the page, null in JSON.
+// Numbers as the report and compare write them on their pages and plots, with fixed digits,
+// and as JSON numbers in results.json. A figure that is not finite (an identical picture's
+// PSNR, a margin with no second candidate, a spread without samples) or not there has one
+// rendering on each: a dash on the page, null in JSON.
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -9,11 +10,13 @@
 
 namespace measure {
 
-// `digits` after the point; a figure that is not finite as a dash.
-std::string pageNumber(double v, int digits);
-// The terminal's table: the same digits, "-" for a figure that is not finite.
-std::string plainNumber(double v, int digits);
+// What stands on a page for a figure that is not finite or not there. (A plot's figures
+// are finite: its axes are drawn from them.)
+inline constexpr char kNoFigure[] = "&ndash;";
+
+// `digits` after the point; kNoFigure for a figure that is not finite.
+std::string formatFigure(double v, int digits);
 // JSON has no infinity or NaN: such a figure is null.
-nlohmann::ordered_json jsonNumber(double v);
+nlohmann::ordered_json jsonFigure(double v);
 
 }  // namespace measure

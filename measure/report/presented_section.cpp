@@ -1,6 +1,7 @@
 // The presented window's figures written out, beside the window format they were read with.
 #include "measure/report/presented_section.h"
 
+#include "measure/report/files.h"
 #include "measure/report/numbers.h"
 #include "measure/report/png.h"
 #include "measure/report/report.h"
@@ -70,15 +71,17 @@ std::string presentedHtml(const Presented& p, const WindowFormat& f) {
     h << "<p id='presented'>" << escapeMarkup(presentedNote(p)) << "</p>\n";
     if (!p.captured) return h.str();
     h << "<p>" << escapeMarkup(p.program) << " at " << p.image.width << "&times;" << p.image.height << " ("
-      << escapeMarkup(p.method) << "), a stable picture after " << pageNumber(p.seconds, 2) << " s and " << p.grabs
+      << escapeMarkup(p.method) << "), a stable picture after " << formatFigure(p.seconds, 2) << " s and " << p.grabs
       << " grabs; " << escapeMarkup(p.closed) << ".";
     if (p.scored)
-        h << " Against the reference: RMSE " << pageNumber(p.referenceRmse, 2) << ", edge RMSE "
-          << pageNumber(p.edgeRmse, 2) << ".";
-    h << "</p>\n<figure><img class='heat' src='presented.png' alt='presented'><figcaption>presented</figcaption>"
+        h << " Against the reference: RMSE " << formatFigure(p.referenceRmse, 2) << ", edge RMSE "
+          << formatFigure(p.edgeRmse, 2) << ".";
+    h << "</p>\n<figure><img class='heat' src='" << files::kPresented
+      << "' alt='presented'><figcaption>presented</figcaption>"
       << "</figure>\n";
     if (p.compared)
-        h << "<figure><img class='heat' src='diff-presented-window.png' alt='presented against the back buffer'>"
+        h << "<figure><img class='heat' src='" << files::kPresentedHeatMap
+          << "' alt='presented against the back buffer'>"
           << "<figcaption>presented against the back buffer</figcaption></figure>\n";
     return h.str();
 }
@@ -90,8 +93,8 @@ bool writePresentedImages(const Presented& p, const Image& backBuffer, const std
         return false;
     };
     if (!p.captured) return true;
-    if (!png("presented.png", p.image)) return false;
-    return !p.compared || png("diff-presented-window.png", heatMap(p.image, backBuffer));
+    if (!png(files::kPresented, p.image)) return false;
+    return !p.compared || png(files::kPresentedHeatMap, heatMap(p.image, backBuffer));
 }
 
 }  // namespace measure

@@ -1,14 +1,17 @@
 // The report: PNGs, SVGs, results.json and index.html (no script, no network).
 #include "measure/report/report.h"
+#include "measure/report/numbers.h"
 
 #include "measure/report/filtering_section.h"
 #include "measure/report/motion_section.h"
 #include "measure/core/crop.h"
 #include "measure/core/parallel.h"
 #include "measure/report/aa_section.h"
+#include "measure/report/files.h"
 #include "measure/report/png.h"
 #include "measure/report/presented_section.h"
 #include "measure/report/summary.h"
+#include "measure/report/svg.h"
 
 #include <nlohmann/json.hpp>
 
@@ -22,27 +25,6 @@ namespace measure {
 namespace {
 
 constexpr int kCropScale = 8;
-
-// A number for the page, infinity as its HTML entity.
-std::string fixed(double v, int digits) {
-    if (std::isinf(v)) return "&infin;";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", digits, v);
-    return text;
-}
-
-// A number for the terminal and the plot.
-std::string plain(double v, int digits) {
-    if (std::isinf(v)) return "inf";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", digits, v);
-    return text;
-}
-
-// JSON has no infinity: an identical image's PSNR is written as null.
-nlohmann::ordered_json number(double v) {
-    return std::isfinite(v) ? nlohmann::ordered_json(v) : nlohmann::ordered_json(nullptr);
-}
 
 // Every figure, in the order the report reads; the phases up to the writing of the report.
 nlohmann::ordered_json toJson(const Results& r) {
@@ -85,7 +67,7 @@ nlohmann::ordered_json toJson(const Results& r) {
                                  {"effective_samples", c.effective},
                                  {"coverage_levels", c.levels},
                                  {"rmse", c.rmse},
-                                 {"psnr", number(c.psnr)},
+                                 {"psnr", jsonFigure(c.psnr)},
                                  {"ssim", c.ssim},
                                  {"edge_rmse", c.edgeRmse},
                                  {"interior_rmse", c.interiorRmse},
@@ -117,36 +99,24 @@ nlohmann::ordered_json toJson(const Results& r) {
 
 // Edge error against effective samples (log scale), one point per anti-aliasing capture.
 std::string errorPlot(const Results& r) {
-    const int w = 480, h = 300, left = 56, bottom = 40, top = 16, right = 16;
     double maxError = 1;
     for (const Capture& c : r.captures)
         if (c.kind != CaptureKind::Filter) maxError = std::max(maxError, c.edgeRmse);
     maxError = std::ceil(maxError / 10) * 10;
-    auto px = [&](int samples) { return left + (w - left - right) * std::log2(std::max(samples, 1)) / 8.0; };
-    auto py = [&](double e) { return top + (h - top - bottom) * (1 - e / maxError); };
-    std::ostringstream s;
-    s << "<svg xmlns='http://www.w3.org/2000/svg' width='" << w << "' height='" << h << "' font-family='sans-serif' "
-      << "font-size='11'>\n<rect width='100%' height='100%' fill='white'/>\n";
-    s << "<line x1='" << left << "' y1='" << h - bottom << "' x2='" << w - right << "' y2='" << h - bottom
-      << "' stroke='black'/>\n<line x1='" << left << "' y1='" << top << "' x2='" << left << "' y2='" << h - bottom
-      << "' stroke='black'/>\n";
-    for (int n = 1; n <= 256; n *= 2)
-        s << "<text x='" << px(n) << "' y='" << h - bottom + 14 << "' text-anchor='middle'>" << n << "</text>\n";
-    for (int i = 0; i <= 4; ++i) {
-        double e = maxError * i / 4;
-        s << "<text x='" << left - 6 << "' y='" << py(e) + 4 << "' text-anchor='end'>" << plain(e, 0) << "</text>\n";
-    }
-    s << "<text x='" << (left + w - right) / 2 << "' y='" << h - 6
-      << "' text-anchor='middle'>effective samples per pixel</text>\n";
-    s << "<text x='12' y='" << (top + h - bottom) / 2 << "' transform='rotate(-90 12 " << (top + h - bottom) / 2
-      << ")' text-anchor='middle'>edge RMSE</text>\n";
+    // x is log2 of the samples, 1 to 256.
+    PlotFrame plot(0, 8, 0, maxError);
+    std::vector<Tick> xTicks, yTicks;
+    for (int n = 1; n <= 256; n *= 2) xTicks.emplace_back(std::log2(n), std::to_string(n));
+    for (int i = 0; i <= 4; ++i) yTicks.emplace_back(maxError * i / 4, formatFigure(maxError * i / 4, 0));
+    plot.frame(xTicks, yTicks, "effective samples per pixel", "edge RMSE");
+    std::ostringstream& s = plot.body();
     std::vector<std::pair<double, double>> labels;
     for (const Capture& c : r.captures) {
         if (c.kind == CaptureKind::Filter) continue;
         const char* colour = c.kind == CaptureKind::Window || c.kind == CaptureKind::Presented ? "#d62728"
                              : c.kind == CaptureKind::Msaa                                     ? "#1f77b4"
                                                                                                : "#2ca02c";
-        double x = px(c.effective), y = py(c.edgeRmse), ly = y - 6;
+        double x = plot.px(std::log2(std::max(c.effective, 1))), y = plot.py(c.edgeRmse), ly = y - 6;
         // Points that coincide (window and msaa-0 without AA) get their labels stacked.
         for (const auto& [lx, used] : labels)
             if (std::fabs(lx - x) < 40 && std::fabs(used - ly) < 12) ly = used + 12;
@@ -154,8 +124,7 @@ std::string errorPlot(const Results& r) {
         s << "<circle cx='" << x << "' cy='" << y << "' r='4' fill='" << colour << "'/><text x='" << x + 6 << "' y='"
           << ly << "'>" << c.name << "</text>\n";
     }
-    s << "</svg>\n";
-    return s.str();
+    return plot.text();
 }
 
 // A whole text file; false when it cannot be written.
@@ -210,9 +179,10 @@ std::string summaryTable(const Results& r) {
                   "interior", "centre", "SSIM", "PSNR", "ms/frame");
     s << line;
     for (const Capture& c : r.captures) {
-        std::snprintf(line, sizeof line, "%-20s %5d %5d %5d %8.2f %8.2f %8.2f %7.4f %7s %8.2f\n", c.name.c_str(),
-                      c.requested, c.granted, c.effective, c.edgeRmse, c.interiorRmse, c.centreRmse, c.ssim,
-                      plain(c.psnr, 2).c_str(), c.msPerFrame);
+        // An identical picture's PSNR prints as "inf", as printf writes infinity.
+        std::snprintf(line, sizeof line, "%-20s %5d %5d %5d %8.2f %8.2f %8.2f %7.4f %7.2f %8.2f\n", c.name.c_str(),
+                      c.requested, c.granted, c.effective, c.edgeRmse, c.interiorRmse, c.centreRmse, c.ssim, c.psnr,
+                      c.msPerFrame);
         s << line;
     }
     return s.str();
@@ -230,9 +200,10 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
         const char* title;
         const double* at;
     };
-    const Spot spots[] = {
-        {"tip", "blade tip", r.tip}, {"centre", "minified centre", r.centre}, {"caption", "caption", r.caption}};
-    auto cropFile = [](const std::string& mode, const char* spot) { return "crop-" + mode + "-" + spot + ".png"; };
+    const Spot spots[] = {{files::kCropSpots[0], "blade tip", r.tip},
+                          {files::kCropSpots[1], "minified centre", r.centre},
+                          {files::kCropSpots[2], "caption", r.caption}};
+    auto cropFile = [](const std::string& mode, const char* spot) { return files::crop(mode, spot); };
     for (const Spot& spot : spots) {
         std::string file = cropFile("reference", spot.name);
         if (!writePng(dir + "/" + file, crop(r.reference, spot.at[0], spot.at[1], kCropSide, kCropScale)))
@@ -243,9 +214,9 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     const std::size_t jobs = 1 + 2 * r.captures.size();
     std::vector<char> written(jobs, 0);
     auto jobFile = [&](std::size_t job) {
-        if (job == 0) return std::string("reference.png");
+        if (job == 0) return files::picture("reference");
         const std::string& name = r.captures[(job - 1) / 2].name;
-        return job % 2 ? name + ".png" : "diff-" + name + ".png";
+        return job % 2 ? files::picture(name) : files::heatMap(name);
     };
     forEachInParallel(jobs, [&](std::size_t job) {
         const Image& image = job == 0 ? r.reference : r.captures[(job - 1) / 2].image;
@@ -263,11 +234,11 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     }
     for (const Capture& c : r.captures)
         if (c.kind == CaptureKind::Window && !writePresentedImages(r.presented, c.image, dir, error)) return false;
-    if (!writeText(dir + "/error-vs-samples.svg", errorPlot(r))) return fail("error-vs-samples.svg");
+    if (!writeText(dir + "/" + files::kErrorPlot, errorPlot(r))) return fail(files::kErrorPlot);
     if (std::string file; !writeAntialiasingFiles(r.aa, dir, file)) return fail(file);
     std::string failed;
     if (!writeFilteringFiles(r.filtering, dir, failed)) return fail(failed);
-    if (!writeText(dir + "/results.json", toJson(r).dump(2) + "\n")) return fail("results.json");
+    if (!writeText(dir + "/" + files::kResults, toJson(r).dump(2) + "\n")) return fail(files::kResults);
 
     std::ostringstream h;
     h << "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>quillmere-measure report</title>\n"
@@ -294,27 +265,27 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     if (!r.headless) h << presentedHtml(r.presented, r.format);
     h << "<h2>Scores against the reference</h2>\n<p>Reference: mean of " << r.k << "&times;" << r.k
       << " stratified sub-pixel renders (" << r.k * r.k << " per pixel). The mean of half of them (" << r.checkSamples
-      << ", every other cell) differs from it by RMSE " << fixed(r.convergenceRmse, 3)
-      << ", about the reference's own error (largest difference " << fixed(r.convergenceMax, 0)
+      << ", every other cell) differs from it by RMSE " << formatFigure(r.convergenceRmse, 3)
+      << ", about the reference's own error (largest difference " << formatFigure(r.convergenceMax, 0)
       << " levels); averaged in linear light instead of stored values it differs by RMSE "
-      << fixed(r.storedVsLinearRmse, 3) << ". Edge pixels: " << r.edgePixels
+      << formatFigure(r.storedVsLinearRmse, 3) << ". Edge pixels: " << r.edgePixels
       << ", interior pixels: " << r.interiorPixels << " (" << r.centrePixels << " in the minified centre).</p>\n";
     h << "<table id='scores'><thead><tr><th>mode</th><th>requested</th><th>granted</th><th>effective samples</th>"
       << "<th>edge RMSE</th><th>interior RMSE</th><th>centre interior RMSE</th><th>SSIM</th><th>PSNR dB</th>"
       << "<th>RMSE vs linear-light ref.</th><th>ms / frame</th><th>timed by</th></tr></thead><tbody>\n";
     for (const Capture& c : r.captures)
         h << "<tr><td>" << c.name << "</td><td>" << c.requested << "</td><td>" << c.granted << "</td><td>"
-          << c.effective << "</td><td>" << fixed(c.edgeRmse, 2) << "</td><td>" << fixed(c.interiorRmse, 2)
-          << "</td><td>" << fixed(c.centreRmse, 2) << "</td><td>" << fixed(c.ssim, 4) << "</td><td>" << fixed(c.psnr, 2)
-          << "</td><td>" << fixed(c.rmseLinear, 2) << "</td><td>"
-          << (c.costMethod == CostMethod::None ? std::string("&ndash;") : fixed(c.msPerFrame, 2)) << "</td><td>"
+          << c.effective << "</td><td>" << formatFigure(c.edgeRmse, 2) << "</td><td>" << formatFigure(c.interiorRmse, 2)
+          << "</td><td>" << formatFigure(c.centreRmse, 2) << "</td><td>" << formatFigure(c.ssim, 4) << "</td><td>"
+          << formatFigure(c.psnr, 2) << "</td><td>" << formatFigure(c.rmseLinear, 2) << "</td><td>"
+          << (c.costMethod == CostMethod::None ? std::string(kNoFigure) : formatFigure(c.msPerFrame, 2)) << "</td><td>"
           << costMethodName(c.costMethod) << "</td></tr>\n";
     h << "</tbody></table>\n";
     h << "<p>RMSE in 8-bit levels over the three channels. Edge: pixels the reference covers partly; interior: "
       << "pixels it covers wholly; centre: interior pixels within the minified middle of the ring. Effective "
       << "samples: the intermediate coverage levels along the blade edges in the coverage pass (0 and full left out), "
          "plus one.</p>\n";
-    h << "<h2>Edge error against samples</h2>\n<img src='error-vs-samples.svg' alt='edge error against samples' "
+    h << "<h2>Edge error against samples</h2>\n<img src='" << files::kErrorPlot << "' alt='edge error against samples' "
       << "width='480' height='300'>\n";
     h << antialiasingHtml(r.aa);
     const int side = std::min({kCropSide, r.width, r.height}) * kCropScale;
@@ -332,17 +303,17 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     h << "<h2>Difference from the reference</h2>\n<p>Largest channel difference: black none, red 32 "
       << "levels, yellow 64 or more.</p>\n";
     for (const Capture& c : r.captures)
-        h << "<figure><img class='heat' src='diff-" << c.name << ".png' alt='" << c.name << " difference'><figcaption>"
-          << c.name << "</figcaption></figure>\n";
+        h << "<figure><img class='heat' src='" << files::heatMap(c.name) << "' alt='" << c.name
+          << " difference'><figcaption>" << c.name << "</figcaption></figure>\n";
     h << filteringHtml(r.filtering);
     std::string motion;
     if (!writeMotionReport(r, dir, motion, failed)) return fail(failed);
     h << motion;
     h << "<h2>Where the time went</h2>\n<table>";
     for (const auto& [phase, seconds] : r.phases)
-        h << "<tr><td>" << phase << "</td><td>" << fixed(seconds, 2) << " s</td></tr>";
+        h << "<tr><td>" << phase << "</td><td>" << formatFigure(seconds, 2) << " s</td></tr>";
     h << "</table>\n</body></html>\n";
-    if (!writeText(dir + "/index.html", h.str())) return fail("index.html");
+    if (!writeText(dir + "/" + files::kPage, h.str())) return fail(files::kPage);
     return true;
 }
 

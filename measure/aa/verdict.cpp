@@ -134,12 +134,14 @@ Bands makeBands(const std::vector<Region>& regions, int width, int height) {
     return m;
 }
 
-Verdict judge(const Judging& in, const std::vector<Candidate>& candidates) {
-    Verdict v;
+namespace {
+
+// What the picture shows against its one-sample frame (quantised to its bits): levels,
+// spill past the edges, changed interiors.
+Evidence weighEvidence(const Judging& in, double step) {
     const Image& picture = *in.picture;
     const Bands& bands = *in.bands;
-    const double step = quantisationStep(in.bits);
-    Evidence& e = v.evidence;
+    Evidence e;
     // The read-back itself rounds once more, so one 8-bit level always counts as equal.
     e.tolerance = std::max(1.0, step);
     const Image one = quantise(*in.oneSample, in.bits);
@@ -153,9 +155,15 @@ Verdict judge(const Judging& in, const std::vector<Candidate>& candidates) {
     e.spill = spillShare(picture, one, bands, e.tolerance);
     e.interiorChanged = inside ? (double)changed / inside : 0;
     e.interiorRmse = maskedRmse(picture, one, bands.interior);
+    return e;
+}
 
-    // Edges and the bands beside them weigh as much as the interiors: otherwise the many
-    // interior pixels would drown how the edges were resolved.
+// Each candidate's distance, those of one name by their closest, ascending. Edges and the
+// bands beside them weigh as much as the interiors: otherwise the many interior pixels
+// would drown how the edges were resolved.
+std::vector<Distance> candidateDistances(const Judging& in, double step, const std::vector<Candidate>& candidates) {
+    const Image& picture = *in.picture;
+    const Bands& bands = *in.bands;
     std::vector<bool> edgeSide(bands.judged.size());
     for (std::size_t p = 0; p < edgeSide.size(); ++p) edgeSide[p] = bands.edge[p] || bands.spillBand[p];
     std::map<std::string, Distance> byName;
@@ -174,9 +182,20 @@ Verdict judge(const Judging& in, const std::vector<Candidate>& candidates) {
         auto [it, fresh] = byName.try_emplace(c.name, d);
         if (!fresh && d.total < it->second.total) it->second = d;
     }
-    for (auto& [name, d] : byName) v.distances.push_back(d);
-    std::sort(v.distances.begin(), v.distances.end(),
-              [](const Distance& a, const Distance& b) { return a.total < b.total; });
+    std::vector<Distance> out;
+    for (auto& [name, d] : byName) out.push_back(d);
+    std::sort(out.begin(), out.end(), [](const Distance& a, const Distance& b) { return a.total < b.total; });
+    return out;
+}
+
+}  // namespace
+
+Verdict judge(const Judging& in, const std::vector<Candidate>& candidates) {
+    Verdict v;
+    const double step = quantisationStep(in.bits);
+    v.evidence = weighEvidence(in, step);
+    const Evidence& e = v.evidence;
+    v.distances = candidateDistances(in, step, candidates);
 
     char line[512];
     const std::string samples = std::to_string(in.formatSamples);

@@ -3,6 +3,7 @@
 
 #include "measure/filtering/coded_lod.h"
 #include "measure/filtering/coded_upload.h"
+#include "measure/gl/renderer_state.h"
 #include "render/gfx.h"
 #include "render/test_image.h"
 
@@ -60,6 +61,9 @@ struct Sampling {
     float anisotropy = 1;
     float bias = 0;
 };
+
+// The program's own sampling: GL_LINEAR both ways, no anisotropy, no bias.
+const Sampling kProgramSampling{GL_LINEAR, GL_LINEAR, 1, 0};
 
 // Applies a sampling state to the bound texture.
 void apply(const GlEntryPoints& gl, const Sampling& s) {
@@ -382,9 +386,8 @@ std::string anisoRowVerdict(const AnisoRow& row) {
     return format("delivers %.1f (level), spread ratio %.1f", row.delivered, row.blurRatio);
 }
 
-// The angle sweep, the scale sweep (blend, rounding, bias) and the anisotropy ladder on probe tiles.
-void probeSweeps(const GlEntryPoints& gl, Filtering& f, Probe& probe, GLuint step) {
-    // A whole turn of an isotropic footprint at lambda 2.3.
+// A whole turn of an isotropic footprint at lambda 2.3: the level of detail's rule by angle.
+void angleSweep(Filtering& f, Probe& probe) {
     std::vector<Footprint> turn;
     for (double a = 0; a < 360; a += 2.5) turn.push_back(footprintAt(2.3, 1, a));
     std::vector<double> got = probe.run(turn, Sampling{});
@@ -406,15 +409,18 @@ void probeSweeps(const GlEntryPoints& gl, Filtering& f, Probe& probe, GLuint ste
         f.angleRule = "angle-dependent: the sum of absolute derivatives, mu + mv, 0.5 above exact at 45 degrees";
     else
         f.angleRule = format("angle-dependent: %+.2f at 45 degrees against 0 degrees", swing);
+}
 
-    // Lambda walked from 0.5 to 7 in 1/32 steps, axis-aligned.
+// Lambda walked from 0.5 to 7 in 1/32 steps, axis-aligned: the trilinear blend, then the same
+// walk with nearest-mipmap selection for where the level switches.
+void scaleWalk(Filtering& f, Probe& probe) {
     std::vector<Footprint> walk;
     std::vector<double> exact;
     for (double l = 0.5; l < 7.0; l += 1.0 / 32) {
         walk.push_back(footprintAt(l, 1, 0));
         exact.push_back(l);
     }
-    got = probe.run(walk, Sampling{});
+    std::vector<double> got = probe.run(walk, Sampling{});
     const std::vector<double> trilinear = got;
     std::vector<double> offsets;
     std::size_t mid = 0, counted = 0;
@@ -458,8 +464,10 @@ void probeSweeps(const GlEntryPoints& gl, Filtering& f, Probe& probe, GLuint ste
     else
         f.rounding = format("switches at frac %.2f of exact lambda (%.2f of its own), not at 0.5 as the rules",
                             f.roundingThreshold, f.roundingOwn);
+}
 
-    // GL_TEXTURE_LOD_BIAS at +-0.5 checks the decoding and shows a clamped negative bias.
+// GL_TEXTURE_LOD_BIAS at +-0.5 checks the decoding and shows a clamped negative bias.
+void biasShift(Filtering& f, Probe& probe) {
     std::vector<Footprint> part;
     for (double l = 1.5; l < 6.0; l += 1.0 / 8) part.push_back(footprintAt(l, 1, 0));
     const std::vector<double> base = probe.run(part, Sampling{});
@@ -478,8 +486,11 @@ void probeSweeps(const GlEntryPoints& gl, Filtering& f, Probe& probe, GLuint ste
                     : plus && f.biasMinus > -0.06 ? "positive honoured, negative clamped to 0"
                     : plus                        ? format("positive honoured, negative gives %+.2f", f.biasMinus)
                            : format("not honoured: +0.5 gives %+.2f, -0.5 gives %+.2f", f.biasPlus, f.biasMinus);
+}
 
-    // Anisotropy: a 16 : 1 footprint (minor axis at lambda 1) at each requested degree.
+// Anisotropy: a 16 : 1 footprint (minor axis at lambda 1) at each requested degree, and the
+// footprint stretched from 1 : 1 to 16 : 1 at the highest.
+void anisotropyLadder(const GlEntryPoints& gl, Filtering& f, Probe& probe, GLuint step) {
     f.anisotropic = gl.anisotropic;
     f.maxAnisotropy = gl.maxAnisotropy;
     if (!gl.anisotropic) {
@@ -516,6 +527,15 @@ void probeSweeps(const GlEntryPoints& gl, Filtering& f, Probe& probe, GLuint ste
     const std::vector<double> plain = probe.run(ladder, Sampling{}), filtered = probe.run(ladder, highest);
     for (std::size_t i = 0; i < ladder.size(); ++i)
         f.stretch.push_back({(double)(1 << i), std::exp2(plain[i] - filtered[i])});
+}
+
+// The angle sweep, the scale walk (blend, rounding), the bias and the anisotropy ladder on
+// probe tiles.
+void probeSweeps(const GlEntryPoints& gl, Filtering& f, Probe& probe, GLuint step) {
+    angleSweep(f, probe);
+    scaleWalk(f, probe);
+    biasShift(f, probe);
+    anisotropyLadder(gl, f, probe, step);
 }
 
 // Reads a texture level of the bound texture as 0xRRGGBBAA words.
@@ -575,11 +595,11 @@ void checkGeneratedMipmaps(const GlEntryPoints& gl, Filtering& f) {
 
 // The renderer's rotation through a whole turn with the coded chain: lambda error by footprint angle.
 void rotationSweep(const GlEntryPoints& gl, Filtering& f, Scene& scene, const Target& target, GLuint coded) {
-    const float saved = gRotZ;
+    RotationGuard rotation;
     constexpr int kBins = 18;
     std::vector<std::vector<double>> bins(kBins);
     for (int step = 0; step < 36; ++step) {
-        gRotZ = saved + 10.0f * (float)step;
+        rotation.turnTo(rotation.saved() + 10.0f * (float)step);
         const FrameModel model = ringModel(gl, target, kCodedSize);
         const Image picture = ringPicture(gl, scene, target, coded, Sampling{});
         for (int y = 0; y < model.height(); ++y)
@@ -591,7 +611,6 @@ void rotationSweep(const GlEntryPoints& gl, Filtering& f, Scene& scene, const Ta
                 bins[std::min(kBins - 1, (int)(lod.angle / (90.0 / kBins)))].push_back(l - lod.exact);
             }
     }
-    gRotZ = saved;
     for (int b = 0; b < kBins; ++b)
         if (!bins[b].empty()) f.rotation.push_back({(b + 0.5) * 90.0 / kBins, percentile(bins[b], 0.5), 0, 0});
 }
@@ -732,6 +751,93 @@ ProgramCheck judgeProgramPicture(const Image& picture, const FrameModel& model,
     return c;
 }
 
+// The program's filters on the ring against the processor's, and the tool's window drawn with
+// them; the ring's model for the level of detail; the count of the driver's alternative
+// pictures (more than one where it has anisotropy).
+std::size_t judgeProgramFilters(const GlEntryPoints& gl, Scene& scene, const Target& target, const Image* window,
+                                const FrameModel& model, Filtering& f) {
+    const Image linear = ringPicture(gl, scene, target, gTestTexture, kProgramSampling);
+    const Image nearest = ringPicture(gl, scene, target, gTestTexture, {GL_NEAREST, GL_NEAREST, 1, 0});
+    const std::vector<std::pair<std::string, Image>> alternatives = driverAlternatives(gl, scene, target);
+    ProgramCheck asLinear = judgeProgramPicture(linear, model, alternatives);
+    ProgramCheck asNearest;
+    asNearest.asked = "GL_NEAREST";
+    asNearest.rmseBilinear = modelRmse(nearest, model, true, &asNearest.pixels);
+    asNearest.rmseNearest = modelRmse(nearest, model, false, nullptr);
+    asNearest.honoured = asNearest.rmseNearest <= kMatchRmse && asNearest.rmseNearest < asNearest.rmseBilinear;
+    asNearest.delivered = asNearest.honoured                     ? "GL_NEAREST"
+                          : asNearest.rmseBilinear <= kMatchRmse ? "GL_LINEAR"
+                                                                 : "unknown";
+    asNearest.verdict =
+        asNearest.honoured
+            ? format("GL_NEAREST as asked (RMSE %.2f from the processor's nearest filter)", asNearest.rmseNearest)
+            : "not the processor's nearest filter: " + asNearest.delivered;
+    f.program = {asLinear, asNearest};
+    if (window) {
+        f.window = judgeProgramPicture(*window, model, alternatives);
+        f.windowChecked = true;
+    }
+    if (alternatives.size() > 1) f.forcedAnisotropyRmse = rmse(alternatives.back().second, linear);
+    return alternatives.size();
+}
+
+// The anisotropy ladder's rows as outcomes, and what they say together.
+void judgeAnisotropy(const GlEntryPoints& gl, Filtering& f) {
+    if (gl.anisotropic) {
+        std::size_t ignored = 0, honoured = 0, aliasing = 0;
+        for (const AnisoRow& row : f.aniso) {
+            ignored += row.samePicture;
+            honoured += row.requested > 1 && row.outcome == AnisoOutcome::Honoured;
+            aliasing += row.requested > 1 && row.outcome == AnisoOutcome::Aliases;
+        }
+        if (f.aniso.size() > 2 && ignored + 2 == f.aniso.size())
+            f.anisoVerdict = format(
+                "the degree is ignored: one picture for every degree from 2 up (%.1f : 1 by "
+                "its level; along the major axis the filter spreads %.1f times as far as along the minor)",
+                f.aniso[1].delivered, f.aniso[1].blurRatio);
+        else if (honoured + 1 == f.aniso.size())
+            f.anisoVerdict = "every requested degree honoured";
+        else if (f.aniso.size() > 1 && aliasing + 1 == f.aniso.size())
+            f.anisoVerdict =
+                "the level follows every degree, but the major axis is not filtered to match: a sharpened "
+                "filter that aliases";
+        else
+            f.anisoVerdict =
+                ignored ? "some degrees ignored, see the table" : "degrees not as requested, see the table";
+    }
+}
+
+// The table of filters asked against delivered, and the sentence on the program's own texture.
+void describeFiltering(const GlEntryPoints& gl, std::size_t alternatives, Filtering& f) {
+    const ProgramCheck& asNearest = f.program[1];
+    const ProgramCheck& asLinear = f.program[0];
+    f.table = {{"GL_NEAREST", asNearest.delivered},
+               {"GL_LINEAR", asLinear.delivered},
+               {"GL_LINEAR_MIPMAP_NEAREST", f.rounding},
+               {"GL_LINEAR_MIPMAP_LINEAR", format("%s; lambda %+.2f from exact at 0 degrees, %+.2f at 30, %+.2f at 45",
+                                                  f.trilinear.c_str(), f.error0, f.error30, f.error45)}};
+    for (const AnisoRow& row : f.aniso)
+        if (row.requested > 1)
+            f.table.push_back({"anisotropy " + std::to_string(row.requested),
+                               format("%.1f : 1 by its level, spread ratio %.1f (%s)", row.delivered, row.blurRatio,
+                                      row.verdict.c_str())});
+    if (!gl.anisotropic) f.table.push_back({"anisotropy", f.anisoVerdict});
+    f.sentence =
+        "quillmere's own texture is GL_LINEAR without mipmaps, so a driver's trilinear, level-of-detail bias and "
+        "quality settings cannot change its picture; only a forced anisotropy or a forced minification or "
+        "magnification filter can";
+    if (alternatives > 1)
+        f.sentence += f.forcedAnisotropyRmse > 0
+                          ? format(
+                                ", and on this driver a forced anisotropy would (GL_LINEAR with anisotropy %d differs "
+                                "from it by RMSE %.2f).",
+                                (int)std::min(16.0f, gl.maxAnisotropy), f.forcedAnisotropyRmse)
+                          : ", and on this driver a forced anisotropy would not (GL_LINEAR gives the same picture with "
+                            "any degree).";
+    else
+        f.sentence += ".";
+}
+
 Filtering measureFiltering(const GlEntryPoints& gl, Scene& scene, const Target& target, const Image* window,
                            bool sweeps) {
     const auto start = std::chrono::steady_clock::now();
@@ -754,29 +860,7 @@ Filtering measureFiltering(const GlEntryPoints& gl, Scene& scene, const Target& 
 
     // The program's filters on the ring against the processor's.
     const FrameModel model = ringModel(gl, target, 256);
-    const Sampling program{GL_LINEAR, GL_LINEAR, 1, 0};
-    const Image linear = ringPicture(gl, scene, target, gTestTexture, program);
-    const Image nearest = ringPicture(gl, scene, target, gTestTexture, {GL_NEAREST, GL_NEAREST, 1, 0});
-    const std::vector<std::pair<std::string, Image>> alternatives = driverAlternatives(gl, scene, target);
-    ProgramCheck asLinear = judgeProgramPicture(linear, model, alternatives);
-    ProgramCheck asNearest;
-    asNearest.asked = "GL_NEAREST";
-    asNearest.rmseBilinear = modelRmse(nearest, model, true, &asNearest.pixels);
-    asNearest.rmseNearest = modelRmse(nearest, model, false, nullptr);
-    asNearest.honoured = asNearest.rmseNearest <= kMatchRmse && asNearest.rmseNearest < asNearest.rmseBilinear;
-    asNearest.delivered = asNearest.honoured                     ? "GL_NEAREST"
-                          : asNearest.rmseBilinear <= kMatchRmse ? "GL_LINEAR"
-                                                                 : "unknown";
-    asNearest.verdict =
-        asNearest.honoured
-            ? format("GL_NEAREST as asked (RMSE %.2f from the processor's nearest filter)", asNearest.rmseNearest)
-            : "not the processor's nearest filter: " + asNearest.delivered;
-    f.program = {asLinear, asNearest};
-    if (window) {
-        f.window = judgeProgramPicture(*window, model, alternatives);
-        f.windowChecked = true;
-    }
-    if (alternatives.size() > 1) f.forcedAnisotropyRmse = rmse(alternatives.back().second, linear);
+    const std::size_t alternatives = judgeProgramFilters(gl, scene, target, window, model, f);
 
     // The level of detail on the ring.
     judgeRingLod(f, ringPicture(gl, scene, target, coded, Sampling{}), model);
@@ -796,28 +880,7 @@ Filtering measureFiltering(const GlEntryPoints& gl, Scene& scene, const Target& 
             row.outcome = anisoOutcome(row);
             row.verdict = anisoRowVerdict(row);
         }
-        if (gl.anisotropic) {
-            std::size_t ignored = 0, honoured = 0, aliasing = 0;
-            for (const AnisoRow& row : f.aniso) {
-                ignored += row.samePicture;
-                honoured += row.requested > 1 && row.outcome == AnisoOutcome::Honoured;
-                aliasing += row.requested > 1 && row.outcome == AnisoOutcome::Aliases;
-            }
-            if (f.aniso.size() > 2 && ignored + 2 == f.aniso.size())
-                f.anisoVerdict = format(
-                    "the degree is ignored: one picture for every degree from 2 up (%.1f : 1 by "
-                    "its level; along the major axis the filter spreads %.1f times as far as along the minor)",
-                    f.aniso[1].delivered, f.aniso[1].blurRatio);
-            else if (honoured + 1 == f.aniso.size())
-                f.anisoVerdict = "every requested degree honoured";
-            else if (f.aniso.size() > 1 && aliasing + 1 == f.aniso.size())
-                f.anisoVerdict =
-                    "the level follows every degree, but the major axis is not filtered to match: a sharpened "
-                    "filter that aliases";
-            else
-                f.anisoVerdict =
-                    ignored ? "some degrees ignored, see the table" : "degrees not as requested, see the table";
-        }
+        judgeAnisotropy(gl, f);
     } else {
         f.reason = "no framebuffer object for the probe tiles";
     }
@@ -825,33 +888,9 @@ Filtering measureFiltering(const GlEntryPoints& gl, Scene& scene, const Target& 
     if (sweeps) rotationSweep(gl, f, scene, target, coded);
     glDeleteTextures(1, &coded);
     glBindTexture(GL_TEXTURE_2D, gTestTexture);
-    apply(gl, program);
+    apply(gl, kProgramSampling);
 
-    f.table = {{"GL_NEAREST", asNearest.delivered},
-               {"GL_LINEAR", asLinear.delivered},
-               {"GL_LINEAR_MIPMAP_NEAREST", f.rounding},
-               {"GL_LINEAR_MIPMAP_LINEAR", format("%s; lambda %+.2f from exact at 0 degrees, %+.2f at 30, %+.2f at 45",
-                                                  f.trilinear.c_str(), f.error0, f.error30, f.error45)}};
-    for (const AnisoRow& row : f.aniso)
-        if (row.requested > 1)
-            f.table.push_back({"anisotropy " + std::to_string(row.requested),
-                               format("%.1f : 1 by its level, spread ratio %.1f (%s)", row.delivered, row.blurRatio,
-                                      row.verdict.c_str())});
-    if (!gl.anisotropic) f.table.push_back({"anisotropy", f.anisoVerdict});
-    f.sentence =
-        "quillmere's own texture is GL_LINEAR without mipmaps, so a driver's trilinear, level-of-detail bias and "
-        "quality settings cannot change its picture; only a forced anisotropy or a forced minification or "
-        "magnification filter can";
-    if (alternatives.size() > 1)
-        f.sentence += f.forcedAnisotropyRmse > 0
-                          ? format(
-                                ", and on this driver a forced anisotropy would (GL_LINEAR with anisotropy %d differs "
-                                "from it by RMSE %.2f).",
-                                (int)std::min(16.0f, gl.maxAnisotropy), f.forcedAnisotropyRmse)
-                          : ", and on this driver a forced anisotropy would not (GL_LINEAR gives the same picture with "
-                            "any degree).";
-    else
-        f.sentence += ".";
+    describeFiltering(gl, alternatives, f);
     f.measured = glGetError() == GL_NO_ERROR;
     if (!f.measured && f.reason.empty()) f.reason = "OpenGL error during the filtering captures";
     f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -731,8 +731,7 @@ Filtering measureFiltering(const GlEntryPoints& gl, Scene& scene, const Target& 
         f.reason = "no framebuffer objects";
         return f;
     }
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    clearGlErrors();
     GLuint coded = 0;
     glGenTextures(1, &coded);
     glBindTexture(GL_TEXTURE_2D, coded);

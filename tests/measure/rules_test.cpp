@@ -3,6 +3,7 @@
 #include "measure/filtering_rules.h"
 #include "measure/lod.h"
 #include "measure/texmodel.h"
+#include "render/test_image.h"
 
 #include <gtest/gtest.h>
 
@@ -159,6 +160,33 @@ TEST(Rounding, SwitchAndBiasWithinTheirSlack) {
         bool honoured;
     } biases[] = {{0.55, 0.5, true}, {0.57, 0.5, false}, {-0.45, -0.5, true}, {-0.43, -0.5, false}};
     for (const auto& c : biases) EXPECT_EQ(biasHonoured(c.measured, c.asked), c.honoured) << c.measured;
+}
+
+// The program's picture counts as GL_LINEAR within RMSE 4 of the processor's bilinear filter.
+TEST(ProgramPicture, HonouredWithinTheMatchRmse) {
+    constexpr int kSide = 24;
+    // 0.7 texels a pixel: magnified, no mipmaps involved.
+    auto vertex = [](double x, double y) { return ModelVertex{x, y, 1, 0.7 * x / 256, 0.7 * y / 256}; };
+    FrameModel model(kSide, kSide, 256, 256);
+    model.addTriangle(vertex(0, 0), vertex(kSide, 0), vertex(0, kSide));
+    model.addTriangle(vertex(kSide, 0), vertex(kSide, kSide), vertex(0, kSide));
+    const Texels texels{gTestImage, 256, 256};
+    for (const auto& [off, honoured] : {std::pair{3, true}, std::pair{5, false}}) {
+        Image picture(kSide, kSide);
+        for (int y = 0; y < kSide; ++y)
+            for (int x = 0; x < kSide; ++x) {
+                double rgb[3];
+                sampleBilinear(texels, model.at(x, y).s, model.at(x, y).t, rgb);
+                for (int c = 0; c < 3; ++c) {
+                    // Off by `off` levels, away from whichever end is nearer.
+                    const long v = std::lround(rgb[c]);
+                    picture.rgb[((std::size_t)y * kSide + x) * 3 + c] = (std::uint8_t)(v < 128 ? v + off : v - off);
+                }
+            }
+        const ProgramCheck check = judgeProgramPicture(picture, model, {});
+        EXPECT_GT(check.pixels, 0u);
+        EXPECT_EQ(check.honoured, honoured) << off << ": " << check.rmseBilinear;
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // a framebuffer object, with sub-pixel offsets and the coverage pass, and reading it back.
 #pragma once
 
+#include "measure/glerrors.h"
 #include "measure/metrics.h"
 #include "platform/win32.h"
 
@@ -106,11 +107,6 @@ private:
 
 // The driver's sample positions for a multisampled target, as (x, y) pairs in a pixel.
 std::vector<float> samplePositions(const GlEntryPoints& gl, const Target& target);
-
-// An OpenGL error code's name, such as "GL_INVALID_OPERATION".
-std::string glErrorName(GLenum error);
-// Discards every pending OpenGL error, so that the next check sees only its own.
-void clearGlErrors();
 
 // Sample counts worth asking for: 0, 1, the counts the driver lists and the powers of two
 // up to GL_MAX_SAMPLES, ascending.

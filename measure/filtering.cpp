@@ -1,6 +1,8 @@
 // Texture filtering measured against the rules, on the ring and on probe tiles.
 #include "measure/filtering.h"
 
+#include "measure/filtering_rules.h"
+
 #include "measure/lod.h"
 #include "render/gfx.h"
 #include "render/test_image.h"
@@ -231,7 +233,8 @@ Image ringPicture(const GlEntryPoints& gl, Scene& scene, const Target& target, G
     return image;
 }
 
-// The decoded ring against the model: statistics, 2 x 2 granularity and both maps.
+}  // namespace
+
 void judgeRingLod(Filtering& f, const Image& picture, const FrameModel& model) {
     const int levels = mipLevels(kCodedSize);
     const int w = model.width(), h = model.height();
@@ -302,6 +305,8 @@ void judgeRingLod(Filtering& f, const Image& picture, const FrameModel& model) {
     f.granularity = f.blockShare >= 0.9 ? "per 2x2 block" : "per pixel";
 }
 
+namespace {
+
 // Tiles at the given folded angle (degrees from an axis, 0..45) of an angle sweep: median error.
 double errorAtAngle(const std::vector<AngleSample>& samples, double angle) {
     std::vector<double> e;
@@ -354,19 +359,18 @@ double majorMinorSpread(Probe& probe, GLuint step, const Sampling& sampling) {
 // One requested degree judged by its level (the probes the level leaves room for) and by
 // its spread along the major axis (whether those probes are taken).
 std::string anisoRowVerdict(const AnisoRow& row) {
-    // Evenly spaced bilinear probes spread about 0.7 N times as far as one; an elliptical
-    // filter N times. Below 0.6 N the major axis is not filtered as the degree needs.
-    const bool levelHonoured = std::fabs(row.delivered - row.requested) <= 0.15 * row.requested;
-    const bool spreadHonoured = std::isnan(row.blurRatio) || row.blurRatio >= 0.6 * row.requested;
-    if (row.samePicture) return "setting ignored: the same picture as the degree below";
-    if (levelHonoured && spreadHonoured) return "honoured";
-    if (row.delivered > 1.15 * row.requested && spreadHonoured)
-        return format("level sharper than the degree allows (as for %.1f : 1)", row.delivered);
-    if (row.delivered >= 0.85 * row.requested)
-        return format(
-            "level as for %.1f : 1, but the filter spreads only %.1f times as far along the major axis: "
-            "the extra sharpness aliases",
-            row.delivered, row.blurRatio);
+    switch (anisoOutcome(row)) {
+        case AnisoOutcome::Ignored: return "setting ignored: the same picture as the degree below";
+        case AnisoOutcome::Honoured: return "honoured";
+        case AnisoOutcome::SharperLevel:
+            return format("level sharper than the degree allows (as for %.1f : 1)", row.delivered);
+        case AnisoOutcome::Aliases:
+            return format(
+                "level as for %.1f : 1, but the filter spreads only %.1f times as far along the major axis: "
+                "the extra sharpness aliases",
+                row.delivered, row.blurRatio);
+        case AnisoOutcome::Short: break;
+    }
     return format("delivers %.1f (level), spread ratio %.1f", row.delivered, row.blurRatio);
 }
 
@@ -384,16 +388,17 @@ void probeSweeps(const GlEntryPoints& gl, Filtering& f, Probe& probe, GLuint ste
     f.error30 = errorAtAngle(f.angles, 30);
     f.error45 = errorAtAngle(f.angles, 45);
     const double swing = f.error45 - f.error0;
-    if (std::isnan(swing))
-        f.angleRule = "not measured (tiles did not decode)";
-    else if (std::fabs(swing) < 0.1)
-        f.angleRule = "exact length: no angle dependence";
-    else if (std::fabs(swing + 0.5) < 0.1)
-        f.angleRule = "angle-dependent: the larger absolute derivative, max(mu, mv), 0.5 below exact at 45 degrees";
-    else if (std::fabs(swing - 0.5) < 0.1)
-        f.angleRule = "angle-dependent: the sum of absolute derivatives, mu + mv, 0.5 above exact at 45 degrees";
-    else
-        f.angleRule = format("angle-dependent: %+.2f at 45 degrees against 0 degrees", swing);
+    switch (angleRuleOf(swing)) {
+        case AngleRule::NotMeasured: f.angleRule = "not measured (tiles did not decode)"; break;
+        case AngleRule::Exact: f.angleRule = "exact length: no angle dependence"; break;
+        case AngleRule::LargerDerivative:
+            f.angleRule = "angle-dependent: the larger absolute derivative, max(mu, mv), 0.5 below exact at 45 degrees";
+            break;
+        case AngleRule::SumOfDerivatives:
+            f.angleRule = "angle-dependent: the sum of absolute derivatives, mu + mv, 0.5 above exact at 45 degrees";
+            break;
+        case AngleRule::Other: f.angleRule = format("angle-dependent: %+.2f at 45 degrees against 0 degrees", swing);
+    }
 
     // Lambda walked from 0.5 to 7 in 1/32 steps, axis-aligned.
     std::vector<Footprint> walk;
@@ -405,19 +410,17 @@ void probeSweeps(const GlEntryPoints& gl, Filtering& f, Probe& probe, GLuint ste
     got = probe.run(walk, Sampling{});
     const std::vector<double> trilinear = got;
     std::vector<double> offsets;
-    std::size_t mid = 0, counted = 0;
     for (std::size_t i = 0; i < walk.size(); ++i) {
         if (std::isnan(got[i])) continue;
         const double blend = std::clamp(got[i] - std::floor(exact[i]), 0.0, 1.0);
         f.blend.push_back({exact[i] - std::floor(exact[i]), blend});
         offsets.push_back(got[i] - exact[i]);
-        ++counted;
-        mid += blend > 0.03 && blend < 0.97;
     }
     f.probeBias = percentile(offsets, 0.5);
-    f.blendWidth = counted ? std::min(1.0, (double)mid / (double)counted / 0.94) : 0;
-    f.trilinear = f.blendWidth >= 0.9 ? "true trilinear: levels blend across the whole octave"
-                  : f.blendWidth < 0.05
+    f.blendWidth = blendWidth(f.blend);
+    const TrilinearOutcome blending = trilinearOutcome(f.blendWidth);
+    f.trilinear = blending == TrilinearOutcome::Whole ? "true trilinear: levels blend across the whole octave"
+                  : blending == TrilinearOutcome::None
                       ? "trilinear optimisation: no blend between levels at all (nearest mipmap)"
                       : format("trilinear optimisation: levels blend over only %.2f of each octave", f.blendWidth);
 
@@ -438,7 +441,7 @@ void probeSweeps(const GlEntryPoints& gl, Filtering& f, Probe& probe, GLuint ste
     f.roundingOwn = percentile(ownSwitches, 0.5);
     if (std::isnan(f.roundingThreshold))
         f.rounding = "not measured";
-    else if (std::fabs(f.roundingThreshold - 0.5) <= 1.0 / 32)
+    else if (switchesAtHalf(f.roundingThreshold))
         f.rounding = format(
             "rounds to the nearest level (switches at frac %.2f of exact lambda, %.2f of its own trilinear "
             "lambda; the two allowed rules differ only at 0.5 itself)",
@@ -461,7 +464,7 @@ void probeSweeps(const GlEntryPoints& gl, Filtering& f, Probe& probe, GLuint ste
     };
     f.biasPlus = shift(0.5f);
     f.biasMinus = shift(-0.5f);
-    const bool plus = std::fabs(f.biasPlus - 0.5) < 0.06, minus = std::fabs(f.biasMinus + 0.5) < 0.06;
+    const bool plus = biasHonoured(f.biasPlus, 0.5), minus = biasHonoured(f.biasMinus, -0.5);
     f.biasVerdict = plus && minus                 ? "both honoured (the decoding follows a known shift)"
                     : plus && f.biasMinus > -0.06 ? "positive honoured, negative clamped to 0"
                     : plus                        ? format("positive honoured, negative gives %+.2f", f.biasMinus)
@@ -492,7 +495,7 @@ void probeSweeps(const GlEntryPoints& gl, Filtering& f, Probe& probe, GLuint ste
                 row.samePicture = row.samePicture && std::fabs(l[i] - lower[i]) < 0.5 / 255;
         }
         // Lambda falls by log2 of the probes taken along the major axis.
-        row.delivered = std::exp2(isotropic - l[0]);
+        row.delivered = deliveredAnisotropy(isotropic, l[0]);
         row.blurRatio = majorMinorSpread(probe, step, s);
         f.aniso.push_back(row);
     }
@@ -731,8 +734,7 @@ Filtering measureFiltering(const GlEntryPoints& gl, Scene& scene, const Target& 
         f.reason = "no framebuffer objects";
         return f;
     }
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    clearGlErrors();
     GLuint coded = 0;
     glGenTextures(1, &coded);
     glBindTexture(GL_TEXTURE_2D, coded);

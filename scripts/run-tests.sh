@@ -19,7 +19,14 @@ failed=0
 # Each suite counts once in the closing line.
 suite() { if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi; }
 echo "== Formatting (.clang-format)"
-suite clang-format --dry-run --Werror $(git ls-files | grep -E '\.(c|cpp|h)$')
+# With no file named, clang-format would read standard input and pass.
+sources=$(git ls-files | grep -E '\.(c|cpp|h)$')
+if [ -n "$sources" ]; then
+    suite clang-format --dry-run --Werror $sources
+else
+    echo "FAIL: git lists no C or C++ source"
+    suite false
+fi
 echo "== Linux suite"
 # Each test is a process of its own. An idle client keeps the X server from resetting
 # whenever one ends, since a connection made during a reset can be refused; it leaves

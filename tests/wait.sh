@@ -87,12 +87,13 @@ await_file_line() {
 # once it is ready, as a window manager its _NET_SUPPORTING_WM_CHECK); false at the ceiling.
 await_root_property() {
     local spy spier line
-    exec {spy}< <(exec timeout "$wait_ceiling" xprop -root -spy "$1" 2>/dev/null)
+    # All properties: xprop cannot follow one whose atom the server does not know yet.
+    exec {spy}< <(exec timeout "$wait_ceiling" xprop -root -spy 2>/dev/null)
     spier=$!
     while read -r -u "$spy" line; do
-        [[ $line =~ $2 ]] && break
+        [[ $line == "$1"* && $line =~ $2 ]] && break
     done
     kill "$spier" 2>/dev/null
     exec {spy}<&-
-    [[ $line =~ $2 ]]
+    [[ $line == "$1"* && $line =~ $2 ]]
 }

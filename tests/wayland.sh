@@ -107,13 +107,13 @@ say "sway as $user on $socket ($((SECONDS - started)) s)"
 
 # The first window of the program on sway as JSON ({app_id, shell, rect}) once one meets
 # the jq condition $1 (any if none); empty if none does within the ceiling. Sway's window
-# events wake it; a check each second covers the changes sway sends no event for (a size).
+# events wake it; a check each second covers the changes sway sends no event for (a size)
+# and any before the subscription took hold.
 window_json() {
     local events watcher json
     exec {events}< <(exec timeout "$wait_ceiling" "${as_user[@]}" env -i "${session[@]}" \
         swaymsg -r -m -t subscribe '["window"]' 2>/dev/null)
     watcher=$!
-    read -r -u "$events" _  # sway's answer to the subscription: no event is missed from here on
     while :; do
         json=$(as swaymsg -t get_tree | jq -c --arg t "$title" \
             "first(.. | objects | select(.name? == \$t and .app_id? != null)) | {app_id, shell, rect}

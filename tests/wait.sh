@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034  # sourced; the variables it sets are for its callers
 # Waits shared by the test scripts (sourced). Each blocks on its event and gives up only at
 # a ceiling that a busy machine does not reach, so that reaching it means a real fault.
 wait_ceiling=${QUILL_WAIT_CEILING:-120}

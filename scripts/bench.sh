@@ -37,18 +37,15 @@ program=$build/quillmere
 baseline=$build/bench/baseline
 
 # One Xvfb for the whole run, no window manager.
-fdfile=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" 2>/dev/null </dev/null &
-xvfb=$!
+. tests/wait.sh
 wine_up=""
 cleanup() {
     [ -n "$wine_up" ] && wineserver -k >/dev/null 2>&1
-    kill "$xvfb" 2>/dev/null || true
-    rm -f "$fdfile"
+    kill "${xvfb_pid:-}" 2>/dev/null || true
 }
 trap cleanup EXIT
-for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$fdfile")"
+start_xvfb -screen 0 1024x768x24 -nolisten tcp || { echo "FAIL: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=$xvfb_display
 
 # field NAME LINE: the value of NAME=... in an xframes line.
 field() { sed -n "s/.*\b$1=\([^ ]*\).*/\1/p" <<<"$2"; }

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake pkg-config
+    build-essential cmake pkg-config git
     libsdl2-dev libgl-dev libglu1-mesa-dev libx11-dev libgl1-mesa-dri
     libgtest-dev libbenchmark-dev
     g++-mingw-w64-x86-64 wine wine64

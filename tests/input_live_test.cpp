@@ -15,9 +15,10 @@ namespace {
 using std::chrono::milliseconds;
 constexpr BYTE kUntouched = 0xEE;
 
-// Pumps messages and polls until done() holds, for at most the given time.
+// Pumps messages and polls until done() holds, for at most the given time: by default a
+// ceiling that only input that never comes reaches, however busy the machine.
 template <typename Done>
-bool pollUntil(Done done, milliseconds limit = milliseconds(2000)) {
+bool pollUntil(Done done, milliseconds limit = std::chrono::seconds(120)) {
     auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
         testDispatchPending();

@@ -34,29 +34,26 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fdfile=$(mktemp)
+. "$(dirname "$0")/wait.sh"
 # -noreset: each short-lived client (xprop, xdotool) ending must not reset the server while
 # the next one connects, which can refuse that connection.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null </dev/null &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$fdfile")"
-rm -f "$fdfile"
-[ "$DISPLAY" != ":" ] || fail "Xvfb did not start"
+start_xvfb -screen 0 1280x1024x24 -nolisten tcp -noreset || fail "Xvfb did not start"
+xvfb=$xvfb_pid
+export DISPLAY=$xvfb_display
 
 openbox --sm-disable >/dev/null 2>&1 </dev/null &
 wm=$!
 pids+=("$wm")
-for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+await_root_property _NET_SUPPORTING_WM_CHECK 'window id' || fail "the window manager did not start"
 # Somewhere else for the focus to go.
 xev -geometry 200x150+1000+700 >/dev/null 2>&1 </dev/null &
 pids+=($!)
-other=$(timeout 20 xdotool search --sync --name '^Event Tester$' | head -n1)
+other=$(await_window --name '^Event Tester$')
 [ -n "$other" ] || fail "no second window"
 
 "$@" 2>"$log" &
 program=$!
-window=$(timeout 30 xdotool search --sync --name "^Quillmere \(by Vennick\)\$" | head -n1)
+window=$(await_window --name "^Quillmere \(by Vennick\)\$")
 [ -n "$window" ] || fail "the window never appeared"
 
 # xdotool, never waiting more than 10 s for the window manager.
@@ -72,7 +69,7 @@ start_resizing() {
             size=${sizes[i % ${#sizes[@]}]}
             xdo windowsize "$window" "${size%x*}" "${size#*x}"
             i=$((i + 1))
-            sleep 0.02
+            sleep 0.02  # the pace of the resizing, a stimulus
         done
     ) &
     resizer=$!
@@ -83,14 +80,17 @@ stop_resizing() {
     wait "$resizer" 2>/dev/null
 }
 # The resident set and the heap in use in a calm moment: resizing paused, focused, at
-# 820 x 600, drawing for a second; the checked build trims the allocator first (SIGUSR1).
+# 820 x 600, drawing for a second; the checked build trims the allocator first (SIGUSR1)
+# and reports the heap at its next frame.
 calm_memory() {
+    local from heap
     stop_resizing
     xdo windowactivate --sync "$window" windowsize --sync "$window" 820 600
-    sleep 1
+    sleep 1  # the calm second of drawing, a stimulus
+    from=$(($(wc -l <"$log") + 1))
     kill -USR1 "$program"
-    sleep 0.5
-    echo "$(awk '/^VmRSS:/ { print $2 }' "/proc/$program/status") $(sed -n 's/^frame-checks: heap_in_use_kb=//p' "$log" | tail -n1)"
+    heap=$(await_file_line "$log" "$from" '^frame-checks: heap_in_use_kb=')
+    echo "$(awk '/^VmRSS:/ { print $2 }' "/proc/$program/status") ${heap#*=}"
 }
 
 start_resizing
@@ -105,6 +105,7 @@ while [ $((SECONDS - start)) -lt "$duration" ]; do
     fi
     xdo windowactivate --sync "$other"
     [ "$(xdo getactivewindow)" = "$other" ] && unfocused=$((unfocused + 1))
+    # These pauses are the stimulus (a second unfocused, a moment minimised), not waits.
     sleep 1
     xdo windowactivate --sync "$window"
     xdo windowminimize --sync "$window"
@@ -120,14 +121,9 @@ done
 kill -0 "$program" 2>/dev/null || fail "the program ended during the run"
 end=$(calm_memory)
 
-"$xclose" "$title" 10 || fail "could not ask the window to close"
-for _ in $(seq 300); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$program" 2>/dev/null; then
-    kill -9 "$program"
-    fail "still running 30 s after the close request"
-fi
-wait "$program"
-status=$?
+"$xclose" "$title" "$wait_ceiling" || fail "could not ask the window to close"
+await_child "$program" || fail "still running $wait_ceiling s after the close request"
+status=$child_status
 [ "$status" -eq 0 ] || fail "exit status $status, expected 0"
 
 line=$(grep '^frame-checks: frames=' "$log")

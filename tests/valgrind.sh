@@ -7,14 +7,13 @@
 set -u
 seconds=$1 suppressions=$2 xclose=$3
 shift 3
+. "$(dirname "$0")/wait.sh"
+wait_ceiling=$((wait_ceiling * 3 / 2))  # memcheck runs the program many times slower
 log=$(mktemp)
-fdfile=$(mktemp)
+trap 'kill -9 "${pid:-}" 2>/dev/null; kill "${xvfb_pid:-}" 2>/dev/null; wait 2>/dev/null; rm -f "$log"' EXIT
 # -noreset: a client ending must not reset the server while the next one connects.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null </dev/null &
-xvfb=$!
-trap 'kill -9 "${pid:-}" 2>/dev/null; kill "$xvfb" 2>/dev/null; wait 2>/dev/null; rm -f "$log" "$fdfile"' EXIT
-for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$fdfile")"
+start_xvfb -screen 0 1024x768x24 -nolisten tcp -noreset || { echo "FAIL: valgrind: Xvfb did not start"; exit 1; }
+export DISPLAY=$xvfb_display
 
 # Error exit 99 for any unsuppressed error, definite leaks included. The forked child that
 # libdbus starts to look for a session bus is left alone. The driver is unloaded before the
@@ -23,20 +22,18 @@ valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite 
     --show-leak-kinds=definite --num-callers=40 --keep-debuginfo=yes --child-silent-after-fork=yes \
     --suppressions="$suppressions" --log-file="$log" "$@" &
 pid=$!
-if ! timeout 180 xdotool search --sync --name "^Quillmere \(by Vennick\)\$" >/dev/null; then
+if [ -z "$(await_window --name "^Quillmere \(by Vennick\)\$")" ]; then
     echo "FAIL: valgrind: the window never appeared"
     cat "$log"
     exit 1
 fi
-sleep "$seconds"
-"$xclose" "Quillmere (by Vennick)" 10
-for _ in $(seq 1200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$pid" 2>/dev/null; then
-    echo "FAIL: valgrind: still running 120 s after the close request"
+sleep "$seconds"  # the stretch of drawing under memcheck, not a wait
+"$xclose" "Quillmere (by Vennick)" "$wait_ceiling"
+if ! await_child "$pid"; then
+    echo "FAIL: valgrind: still running $wait_ceiling s after the close request"
     exit 1
 fi
-wait "$pid"
-status=$?
+status=$child_status
 grep -E "ERROR SUMMARY|definitely lost|indirectly lost" "$log" | sed 's/^==[0-9]*== */valgrind: /'
 if [ "$status" -ne 0 ]; then
     cat "$log"

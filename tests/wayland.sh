@@ -12,6 +12,7 @@
 # SDL picks. The screenshot is left as BUILD/wayland/sway.png.
 set -u
 cd "$(dirname "$0")/.."
+. tests/wait.sh
 build=${1:-build/linux}
 title="Quillmere (by Vennick)"
 started=$SECONDS
@@ -63,15 +64,23 @@ chmod -R a+rX "$work/bin"
 chmod 700 "$work/run"
 chown "$user" "$work/home" "$work/run" "$work/out"
 
+# Once it serves clients, sway runs ready.sh, which leaves its socket and IPC socket in a file.
+cat >"$work/ready.sh" <<'EOF'
+#!/bin/sh
+echo "ready $WAYLAND_DISPLAY $SWAYSOCK" >>"$XDG_RUNTIME_DIR/ready"
+EOF
+chmod 755 "$work/ready.sh"
+
 # The window rules: the program's window tiles (so sway resizes it at once); the test
 # suites' windows float and keep the size they ask for, as on an X server without a
 # window manager.
-cat >"$work/sway.conf" <<'EOF'
+cat >"$work/sway.conf" <<EOF
+exec $work/ready.sh
 output HEADLESS-1 resolution 1024x768
 default_border none
 default_floating_border none
 xwayland disable
-for_window [app_id="_tests$"] floating enable
+for_window [app_id="_tests\$"] floating enable
 EOF
 chmod 644 "$work/sway.conf"
 
@@ -87,12 +96,7 @@ start_as WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 swa
 sway_pid=$!
 pids+=("$sway_pid")
 socket="" ipc=""
-for _ in $(seq 100); do
-    socket=$(cd "$work/run" && ls wayland-? 2>/dev/null | head -n1)
-    ipc=$(ls "$work/run"/sway-ipc.*.sock 2>/dev/null | head -n1)
-    [ -n "$socket" ] && [ -n "$ipc" ] && break
-    sleep 0.1
-done
+read -r _ socket ipc <<<"$(await_file_line "$work/run/ready" 1 '^ready ')"
 if [ -z "$socket" ] || [ -z "$ipc" ]; then
     echo "FAIL: wayland: sway did not start:"
     tail -n 20 "$work/sway.log"
@@ -101,30 +105,44 @@ fi
 session+=(WAYLAND_DISPLAY="$socket" SWAYSOCK="$ipc")
 say "sway as $user on $socket ($((SECONDS - started)) s)"
 
-# The first window of the program on sway, as JSON from sway's tree (empty if none in 30 s).
+# The first window of the program on sway as JSON ({app_id, shell, rect}) once one meets
+# the jq condition $1 (any if none); empty if none does within the ceiling. Sway's window
+# events wake it; a check each second covers the changes sway sends no event for (a size)
+# and any before the subscription took hold.
 window_json() {
-    local json=""
-    for _ in $(seq 300); do
+    local events watcher json
+    exec {events}< <(exec timeout "$wait_ceiling" "${as_user[@]}" env -i "${session[@]}" \
+        swaymsg -r -m -t subscribe '["window"]' 2>/dev/null)
+    watcher=$!
+    while :; do
         json=$(as swaymsg -t get_tree | jq -c --arg t "$title" \
-            'first(.. | objects | select(.name? == $t and .app_id? != null)) | {app_id, shell, rect}')
+            "first(.. | objects | select(.name? == \$t and .app_id? != null)) | {app_id, shell, rect}
+             | select(${1:-true})")
         [ -n "$json" ] && break
-        sleep 0.1
+        read -r -t 1 -u "$events" _ || [ $? -gt 128 ] || break
     done
+    kill "$watcher" 2>/dev/null
+    exec {events}<&-
     echo "$json"
 }
 
-# Waits up to 10 s for process $1 to end; sets status to its exit status, or "running".
-await_status() {
-    for _ in $(seq 100); do
-        kill -0 "$1" 2>/dev/null || break
-        sleep 0.1
+# A screenshot (grim, of the region $2 if given) into $1 once the picture holds still: two
+# taken back to back alike and more than one colour; false at the ceiling.
+still_screenshot() {
+    local deadline=$((SECONDS + wait_ceiling))
+    as grim -t ppm ${2:+-g "$2"} "$1"
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        as grim -t ppm ${2:+-g "$2"} "$1.next"
+        cmp -s "$1" "$1.next" && [ "$(convert "$1" -format %k info: 2>/dev/null)" -gt 1 ] && return 0
+        mv "$1.next" "$1"
     done
-    if kill -0 "$1" 2>/dev/null; then
-        status=running
-        return
-    fi
-    wait "$1"
-    status=$?
+    return 1
+}
+
+# Waits for child $1 to end (at most the ceiling, then it is killed); sets status.
+await_status() {
+    await_child "$1"
+    status=$child_status
 }
 
 # Where the ring lies in a screenshot of the window, as fractions of the window: its width
@@ -149,16 +167,13 @@ else
     say "window: $json"
     [ "$(jq -r .shell <<<"$json")" = xdg_shell ] && say "ok: a native Wayland (xdg-shell) window titled \"$title\"" ||
         fail "the window is not a native Wayland one"
-    sleep 1
-    as grim -t ppm "$work/out/tiled.ppm"
+    # Each screenshot once sway has the window at its size (sway applies a size once the
+    # program has drawn at it, or a moment has passed) and its picture holds still.
+    still_screenshot "$work/out/tiled.ppm" || fail "the tiled window's picture never held still"
     tiled=$(ring_box "$work/out/tiled.ppm" 1024 768)
     as swaymsg '[app_id="^quillmere"] floating enable, resize set 640 480, move absolute position 0 0' >/dev/null
-    for _ in $(seq 50); do
-        [ "$(window_json | jq -c '.rect | [.width, .height]')" = "[640,480]" ] && break
-        sleep 0.1
-    done
-    sleep 0.5
-    as grim -t ppm -g "0,0 640x480" "$work/out/resized.ppm"
+    [ -n "$(window_json '.rect.width == 640 and .rect.height == 480')" ] || fail "the window never reached 640 x 480"
+    still_screenshot "$work/out/resized.ppm" "0,0 640x480" || fail "the resized window's picture never held still"
     resized=$(ring_box "$work/out/resized.ppm" 640 480)
     say "ring in the tiled window (1024 x 768): ${tiled:-nothing}; after the resize to 640 x 480: ${resized:-nothing}"
     # Both sizes: the ring centred, neither missing nor filling the whole window, and the
@@ -184,7 +199,6 @@ frames=$(sed -n 's/^frame-checks: frames=\([0-9]*\).*gl_errors=\([0-9]*\).*/\1 \
 if [ "$status" = 0 ] && [ "${frames% *}" -ge 10 ] 2>/dev/null && [ "${frames#* }" = 0 ]; then
     say "ok: closed by sway, exit status 0; ${frames% *} frames, no OpenGL error"
 else
-    [ "$status" = running ] && kill -9 "$program" 2>/dev/null
     fail "after the close: exit status $status, frames and OpenGL errors: ${frames:-none reported}"
     tail -n 5 "$work/out/checked.log"
 fi
@@ -199,7 +213,6 @@ await_status "$program"
 if [ "$status" = 0 ] && grep -q "xdg_toplevel@[0-9]*\.set_title(\"$title\")" "$work/out/debug.log"; then
     say "ok: quillmere ran and ended with 0; WAYLAND_DEBUG=1 shows its title set through xdg_toplevel"
 else
-    [ "$status" = running ] && kill -9 "$program" 2>/dev/null
     fail "quillmere with WAYLAND_DEBUG=1: exit status $status, title seen: $(grep -c 'set_title' "$work/out/debug.log")"
 fi
 
@@ -211,7 +224,7 @@ if [ -n "${DISPLAY:-}" ]; then
     env "${both[@]}" "$build/quillmere" >/dev/null 2>&1 </dev/null &
     program=$!
     pids+=("$program")
-    if "$build/tests/xclose" "$title" 30 && await_status "$program" && [ "$status" = 0 ]; then
+    if "$build/tests/xclose" "$title" "$wait_ceiling" && await_status "$program" && [ "$status" = 0 ]; then
         say "ok: with both displays the program ran on X11 and ended with 0"
     else
         kill -9 "$program" 2>/dev/null
@@ -226,8 +239,7 @@ if [ -n "${DISPLAY:-}" ]; then
     if [ "$(jq -r .shell <<<"$json" 2>/dev/null)" = xdg_shell ] && [ "$status" = 0 ]; then
         say "ok: with both displays and SDL_VIDEODRIVER=wayland the program ran on sway and ended with 0"
     else
-        [ "$status" = running ] && kill -9 "$program" 2>/dev/null
-        fail "with both displays and SDL_VIDEODRIVER=wayland: window ${json:-none}, exit status $status"
+            fail "with both displays and SDL_VIDEODRIVER=wayland: window ${json:-none}, exit status $status"
     fi
 else
     skip "two displays: DISPLAY is not set (scripts/test.sh runs this under xvfb-run)"
@@ -276,13 +288,12 @@ kill "$sway_pid" 2>/dev/null
 mkdir -p "$work/weston-run"
 chmod 700 "$work/weston-run"
 seatless=(XDG_RUNTIME_DIR="$work/weston-run" WAYLAND_DISPLAY=quillmere-seatless)
+# Once it serves clients, weston runs ready.sh, as sway did.
+printf '[autolaunch]\npath=%s\n' "$work/ready.sh" >"$work/weston.ini"
 env "${seatless[@]}" weston --backend=headless-backend.so --socket=quillmere-seatless --idle-time=0 \
-    >"$work/weston.log" 2>&1 </dev/null &
+    --config="$work/weston.ini" >"$work/weston.log" 2>&1 </dev/null &
 pids+=($!)
-for _ in $(seq 100); do
-    [ -S "$work/weston-run/quillmere-seatless" ] && break
-    sleep 0.1
-done
+await_file_line "$work/weston-run/ready" 1 '^ready ' >/dev/null
 env "${seatless[@]}" wayland-info >"$work/out/globals.txt" 2>&1
 if ! grep -q wl_compositor "$work/out/globals.txt"; then
     fail "weston's headless backend did not start"
@@ -293,7 +304,7 @@ else
     say "weston (headless) offers no wl_seat"
     # Without an X display, and with the user forcing SDL's Wayland backend: -1, one line.
     for forced in "" wayland; do
-        env -u DISPLAY "${seatless[@]}" ${forced:+SDL_VIDEODRIVER=$forced} timeout 30 "$build/quillmere" \
+        env -u DISPLAY "${seatless[@]}" ${forced:+SDL_VIDEODRIVER=$forced} timeout "$wait_ceiling" "$build/quillmere" \
             >/dev/null 2>"$work/out/seatless.err" </dev/null
         status=$?
         lines=$(wc -l <"$work/out/seatless.err")
@@ -310,7 +321,7 @@ else
         env "${seatless[@]}" "$build/quillmere" >/dev/null 2>"$work/out/seatless-x.err" </dev/null &
         program=$!
         pids+=("$program")
-        if "$build/tests/xclose" "$title" 30; then
+        if "$build/tests/xclose" "$title" "$wait_ceiling"; then
             await_status "$program"
             [ "$status" = 0 ] && say "ok: no seat, X display $DISPLAY: ran on X11, closed there, exit status 0" ||
                 fail "no seat, X display: exit status $status after the close"

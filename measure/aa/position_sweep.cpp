@@ -15,8 +15,7 @@ bool measurePositions(const GlEntryPoints& gl, const Target& target, std::vector
         why = "the target is smaller than the sweep's " + std::to_string(n) + "x" + std::to_string(n) + " pixels";
         return false;
     }
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    clearGlErrors();
     if (gl.bindFramebuffer) gl.bindFramebuffer(GL_FRAMEBUFFER, target.window ? 0 : target.draw);
     if (target.window) glDrawBuffer(GL_BACK);
     glPushAttrib(GL_ALL_ATTRIB_BITS);

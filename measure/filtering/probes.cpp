@@ -3,6 +3,7 @@
 
 #include "measure/filtering/coded_lod.h"
 #include "measure/filtering/coded_upload.h"
+#include "measure/filtering/judgements.h"
 #include "measure/gl/renderer_state.h"
 #include "render/gfx.h"
 #include "render/test_image.h"
@@ -236,7 +237,8 @@ Image ringPicture(const GlEntryPoints& gl, Scene& scene, const Target& target, G
     return image;
 }
 
-// The decoded ring against the model: statistics, 2 x 2 granularity and both maps.
+}  // namespace
+
 void judgeRingLod(Filtering& f, const Image& picture, const FrameModel& model) {
     const int levels = mipLevels(kCodedSize);
     const int w = model.width(), h = model.height();
@@ -307,6 +309,8 @@ void judgeRingLod(Filtering& f, const Image& picture, const FrameModel& model) {
     f.granularity = f.blockShare >= 0.9 ? "per 2x2 block" : "per pixel";
 }
 
+namespace {
+
 // Tiles at the given folded angle (degrees from an axis, 0..45) of an angle sweep: median error.
 double errorAtAngle(const std::vector<AngleSample>& samples, double angle) {
     std::vector<double> e;
@@ -358,18 +362,6 @@ double majorMinorSpread(Probe& probe, GLuint step, const Sampling& sampling) {
 
 // One requested degree judged by its level (the probes the level leaves room for) and by
 // its spread along the major axis (whether those probes are taken).
-AnisoOutcome anisoOutcome(const AnisoRow& row) {
-    // Evenly spaced bilinear probes spread about 0.7 N times as far as one; an elliptical
-    // filter N times. Below 0.6 N the major axis is not filtered as the degree needs.
-    const bool levelHonoured = std::fabs(row.delivered - row.requested) <= 0.15 * row.requested;
-    const bool spreadHonoured = std::isnan(row.blurRatio) || row.blurRatio >= 0.6 * row.requested;
-    if (row.samePicture) return AnisoOutcome::Ignored;
-    if (levelHonoured && spreadHonoured) return AnisoOutcome::Honoured;
-    if (row.delivered > 1.15 * row.requested && spreadHonoured) return AnisoOutcome::SharperLevel;
-    if (row.delivered >= 0.85 * row.requested) return AnisoOutcome::Aliases;
-    return AnisoOutcome::Other;
-}
-
 std::string anisoRowVerdict(const AnisoRow& row) {
     switch (row.outcome) {
         case AnisoOutcome::Ignored: return "setting ignored: the same picture as the degree below";
@@ -381,7 +373,7 @@ std::string anisoRowVerdict(const AnisoRow& row) {
                 "level as for %.1f : 1, but the filter spreads only %.1f times as far along the major axis: "
                 "the extra sharpness aliases",
                 row.delivered, row.blurRatio);
-        case AnisoOutcome::Other: break;
+        case AnisoOutcome::Short: break;
     }
     return format("delivers %.1f (level), spread ratio %.1f", row.delivered, row.blurRatio);
 }
@@ -399,16 +391,17 @@ void angleSweep(Filtering& f, Probe& probe) {
     f.error30 = errorAtAngle(f.angles, 30);
     f.error45 = errorAtAngle(f.angles, 45);
     const double swing = f.error45 - f.error0;
-    if (std::isnan(swing))
-        f.angleRule = "not measured (tiles did not decode)";
-    else if (std::fabs(swing) < 0.1)
-        f.angleRule = "exact length: no angle dependence";
-    else if (std::fabs(swing + 0.5) < 0.1)
-        f.angleRule = "angle-dependent: the larger absolute derivative, max(mu, mv), 0.5 below exact at 45 degrees";
-    else if (std::fabs(swing - 0.5) < 0.1)
-        f.angleRule = "angle-dependent: the sum of absolute derivatives, mu + mv, 0.5 above exact at 45 degrees";
-    else
-        f.angleRule = format("angle-dependent: %+.2f at 45 degrees against 0 degrees", swing);
+    switch (angleRuleOf(swing)) {
+        case AngleRule::NotMeasured: f.angleRule = "not measured (tiles did not decode)"; break;
+        case AngleRule::Exact: f.angleRule = "exact length: no angle dependence"; break;
+        case AngleRule::LargerDerivative:
+            f.angleRule = "angle-dependent: the larger absolute derivative, max(mu, mv), 0.5 below exact at 45 degrees";
+            break;
+        case AngleRule::SumOfDerivatives:
+            f.angleRule = "angle-dependent: the sum of absolute derivatives, mu + mv, 0.5 above exact at 45 degrees";
+            break;
+        case AngleRule::Other: f.angleRule = format("angle-dependent: %+.2f at 45 degrees against 0 degrees", swing);
+    }
 }
 
 // Lambda walked from 0.5 to 7 in 1/32 steps, axis-aligned: the trilinear blend, then the same
@@ -423,19 +416,17 @@ void scaleWalk(Filtering& f, Probe& probe) {
     std::vector<double> got = probe.run(walk, Sampling{});
     const std::vector<double> trilinear = got;
     std::vector<double> offsets;
-    std::size_t mid = 0, counted = 0;
     for (std::size_t i = 0; i < walk.size(); ++i) {
         if (std::isnan(got[i])) continue;
         const double blend = std::clamp(got[i] - std::floor(exact[i]), 0.0, 1.0);
         f.blend.push_back({exact[i] - std::floor(exact[i]), blend});
         offsets.push_back(got[i] - exact[i]);
-        ++counted;
-        mid += blend > 0.03 && blend < 0.97;
     }
     f.probeBias = percentile(offsets, 0.5);
-    f.blendWidth = counted ? std::min(1.0, (double)mid / (double)counted / 0.94) : 0;
-    f.trilinear = f.blendWidth >= 0.9 ? "true trilinear: levels blend across the whole octave"
-                  : f.blendWidth < 0.05
+    f.blendWidth = blendWidth(f.blend);
+    const TrilinearOutcome blending = trilinearOutcome(f.blendWidth);
+    f.trilinear = blending == TrilinearOutcome::Whole ? "true trilinear: levels blend across the whole octave"
+                  : blending == TrilinearOutcome::None
                       ? "trilinear optimisation: no blend between levels at all (nearest mipmap)"
                       : format("trilinear optimisation: levels blend over only %.2f of each octave", f.blendWidth);
 
@@ -456,7 +447,7 @@ void scaleWalk(Filtering& f, Probe& probe) {
     f.roundingOwn = percentile(ownSwitches, 0.5);
     if (std::isnan(f.roundingThreshold))
         f.rounding = "not measured";
-    else if (std::fabs(f.roundingThreshold - 0.5) <= 1.0 / 32)
+    else if (switchesAtHalf(f.roundingThreshold))
         f.rounding = format(
             "rounds to the nearest level (switches at frac %.2f of exact lambda, %.2f of its own trilinear "
             "lambda; the two allowed rules differ only at 0.5 itself)",
@@ -481,7 +472,7 @@ void biasShift(Filtering& f, Probe& probe) {
     };
     f.biasPlus = shift(0.5f);
     f.biasMinus = shift(-0.5f);
-    const bool plus = std::fabs(f.biasPlus - 0.5) < 0.06, minus = std::fabs(f.biasMinus + 0.5) < 0.06;
+    const bool plus = biasHonoured(f.biasPlus, 0.5), minus = biasHonoured(f.biasMinus, -0.5);
     f.biasVerdict = plus && minus                 ? "both honoured (the decoding follows a known shift)"
                     : plus && f.biasMinus > -0.06 ? "positive honoured, negative clamped to 0"
                     : plus                        ? format("positive honoured, negative gives %+.2f", f.biasMinus)
@@ -515,7 +506,7 @@ void anisotropyLadder(const GlEntryPoints& gl, Filtering& f, Probe& probe, GLuin
                 row.samePicture = row.samePicture && std::fabs(l[i] - lower[i]) < 0.5 / 255;
         }
         // Lambda falls by log2 of the probes taken along the major axis.
-        row.delivered = std::exp2(isotropic - l[0]);
+        row.delivered = deliveredAnisotropy(isotropic, l[0]);
         row.blurRatio = majorMinorSpread(probe, step, s);
         f.aniso.push_back(row);
     }
@@ -849,8 +840,7 @@ Filtering measureFiltering(const GlEntryPoints& gl, Scene& scene, const Target& 
         f.reason = "no framebuffer objects";
         return f;
     }
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    clearGlErrors();
     GLuint coded = 0;
     glGenTextures(1, &coded);
     glBindTexture(GL_TEXTURE_2D, coded);

@@ -48,10 +48,14 @@ struct BlendSample {
     double blend = 0;  // the decoded blend fraction
 };
 
-// What one anisotropy degree delivers: the same picture as the degree below, the level and
-// the spread the degree asks for, a level sharper than it allows, the level with too little
-// spread along the major axis (so the sharpness aliases), or something else.
-enum class AnisoOutcome : std::uint8_t { Ignored, Honoured, SharperLevel, Aliases, Other };
+// How one requested degree of anisotropy was met (filtering/judgements.h decides it).
+enum class AnisoOutcome {
+    Ignored,       // the same picture as the degree below
+    Honoured,      // the level the degree leaves room for, and the spread along the major axis
+    SharperLevel,  // a level sharper than the degree allows, spread enough
+    Aliases,       // the degree's level or sharper, too little spread: the extra sharpness aliases
+    Short,         // a level blurrier than the degree's
+};
 
 struct AnisoRow {
     int requested = 1;
@@ -62,7 +66,7 @@ struct AnisoRow {
     double lambda = 0;
     std::vector<double> lambdas;  // the 16 : 1 tiles at 0, 30 and 45 degrees
     bool samePicture = false;     // every tile decodes as with the next lower degree
-    AnisoOutcome outcome = AnisoOutcome::Other;
+    AnisoOutcome outcome = AnisoOutcome::Short;
     std::string verdict;  // the outcome in words, with its figures
 };
 

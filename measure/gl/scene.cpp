@@ -156,9 +156,8 @@ Scene::Scene(const GlEntryPoints& gl) : gl_(gl) {
 Scene::~Scene() { glDeleteTextures(1, &black_); }
 
 void Scene::check(const char* what) {
-    GLenum error = glGetError();
+    GLenum error = clearGlErrors();
     if (error != GL_NO_ERROR && error_.empty()) error_ = std::string(what) + ": " + glErrorName(error);
-    clearGlErrors();
 }
 
 std::string Scene::takeError() {
@@ -351,26 +350,6 @@ std::vector<float> samplePositions(const GlEntryPoints& gl, const Target& target
     }
     gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
     return positions;
-}
-
-std::string glErrorName(GLenum error) {
-    switch (error) {
-        case GL_NO_ERROR: return "GL_NO_ERROR";
-        case GL_INVALID_ENUM: return "GL_INVALID_ENUM";
-        case GL_INVALID_VALUE: return "GL_INVALID_VALUE";
-        case GL_INVALID_OPERATION: return "GL_INVALID_OPERATION";
-        case GL_STACK_OVERFLOW: return "GL_STACK_OVERFLOW";
-        case GL_STACK_UNDERFLOW: return "GL_STACK_UNDERFLOW";
-        case GL_OUT_OF_MEMORY: return "GL_OUT_OF_MEMORY";
-        case GL_INVALID_FRAMEBUFFER_OPERATION: return "GL_INVALID_FRAMEBUFFER_OPERATION";
-    }
-    return "OpenGL error " + std::to_string(error);
-}
-
-void clearGlErrors() {
-    // Bounded: a lost context can report an error on every call.
-    for (int i = 0; i < 64 && glGetError() != GL_NO_ERROR; ++i) {
-    }
 }
 
 std::vector<int> sampleRequests(const GlEntryPoints& gl) {

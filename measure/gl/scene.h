@@ -3,6 +3,7 @@
 #pragma once
 
 #include "measure/core/metrics.h"
+#include "measure/gl/errors.h"
 #include "platform/win32.h"
 
 #include <cstdint>
@@ -111,11 +112,6 @@ private:
 
 // The driver's sample positions for a multisampled target, as (x, y) pairs in a pixel.
 std::vector<float> samplePositions(const GlEntryPoints& gl, const Target& target);
-
-// An OpenGL error code's name, such as "GL_INVALID_OPERATION".
-std::string glErrorName(GLenum error);
-// Discards every pending OpenGL error, so that the next check sees only its own.
-void clearGlErrors();
 
 // Sample counts worth asking for: 0, 1, the counts the driver lists and the powers of two
 // up to GL_MAX_SAMPLES, ascending.

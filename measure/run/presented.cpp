@@ -64,8 +64,7 @@ WindowFormat readWindowFormat() {
     GLint doubled = 0;
     glGetIntegerv(GL_DOUBLEBUFFER, &doubled);
     if (major >= 3 && query) {
-        while (glGetError() != GL_NO_ERROR) {
-        }
+        clearGlErrors();
         GLint encoding = 0;
         query(GL_DRAW_FRAMEBUFFER, doubled ? GL_BACK_LEFT : GL_FRONT_LEFT, GL_FRAMEBUFFER_ATTACHMENT_COLOR_ENCODING,
               &encoding);
@@ -73,8 +72,7 @@ WindowFormat readWindowFormat() {
             f.encoding = encoding == GL_SRGB ? "sRGB" : "linear";
         // An sRGB-capable buffer still stores values as written unless this is on.
         f.srgbWrites = glIsEnabled(GL_FRAMEBUFFER_SRGB) == GL_TRUE;
-        while (glGetError() != GL_NO_ERROR) {
-        }
+        clearGlErrors();
     }
     f.requested = samplesVariable(f.requestNote);
     f.read = true;

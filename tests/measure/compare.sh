@@ -50,7 +50,7 @@ check "compare with a failing expectation: status 9" "[ $? -eq 9 ] && grep -q '7
 check "compare's JUnit file passes the XSD, a suite per run" \
     "$check_results junit $tmp/cmp.xml && [ \$(grep -c '<testsuite ' $tmp/cmp.xml) -eq 2 ]"
 chrome() {
-    timeout 60 chromium --headless --no-sandbox --disable-gpu --disable-background-networking \
+    timeout 120 chromium --headless --no-sandbox --disable-gpu --disable-background-networking \
         --disable-component-update --disable-sync --no-first-run --user-data-dir="$tmp/profile" "$@" 2>/dev/null
 }
 cp "$tmp/cmp/index.html" "$tmp/cmp/check.html"

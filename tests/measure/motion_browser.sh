@@ -25,7 +25,7 @@ window.addEventListener('load', () => {
 });
 </script>
 SCRIPT
-verdict=$(timeout 60 chromium --headless --no-sandbox --disable-gpu --no-first-run --user-data-dir="$tmp/profile" \
+verdict=$(timeout 120 chromium --headless --no-sandbox --disable-gpu --no-first-run --user-data-dir="$tmp/profile" \
     --virtual-time-budget=5000 --dump-dom "file://$tmp/r/check.html" 2>/dev/null | grep -o 'CHECK images=[0-9][^<]*')
 echo "$verdict (modes: $modes)"
 fail=0
@@ -33,7 +33,7 @@ fail=0
     { echo "FAILED: pictures or rows"; fail=1; }
 
 # The report itself, scrolled to its animated crops; then the control with still crops.
-shots() { timeout 90 python3 "$here/screenshots.py" "$1" "$2" 3 0.3 1700x700 || echo "FAILED: screenshots of $1"; }
+shots() { timeout 120 python3 "$here/screenshots.py" "$1" "$2" 3 0.3 1700x700 || echo "FAILED: screenshots of $1"; }
 shots "file://$tmp/r/index.html#motion-pictures" "$tmp/play"
 mkdir "$tmp/still"
 cp "$tmp/r/"*.png "$tmp/r/"*.svg "$tmp/r/index.html" "$tmp/still/"

@@ -7,6 +7,7 @@
 set -uo pipefail
 tool=$1
 program=$2
+. "$(dirname "$0")/../wait.sh"
 tmp=$(mktemp -d)
 pid=
 trap '[ -n "$pid" ] && kill $pid 2>/dev/null; rm -rf "$tmp"' EXIT
@@ -40,27 +41,16 @@ done
 shot() {  # shot FILE [VALUE]
     if [ $# -ge 2 ]; then QUILLMERE_SAMPLES="$2" "$program" 2>"$1.log" & else env -u QUILLMERE_SAMPLES "$program" 2>"$1.log" & fi
     pid=$!
-    local id=
-    # Up to 30 s: the sanitizer build starts slowly on a busy machine.
-    for _ in $(seq 150); do
-        # This run's window: the last run's may not have left the server yet.
-        id=$(xdotool search --onlyvisible --pid "$pid" --name 'Quillmere' 2>/dev/null | head -1)
-        [ -n "$id" ] && break
-        sleep 0.2
-    done
-    # The picture once it holds still: two screenshots alike and more than one colour (a
-    # loaded machine may take seconds for the first frames).
-    if [ -n "$id" ]; then
-        import -window "$id" "$1"
-        for _ in $(seq 20); do
-            sleep 0.5
-            import -window "$id" "${1%.png}-next.png"
-            if [ "$(compare -metric AE "$1" "${1%.png}-next.png" null: 2>&1)" = 0 ] &&
-                [ "$(convert "$1" -format %k info:)" -gt 1 ]; then
-                break
-            fi
-            mv "${1%.png}-next.png" "$1"
-        done
+    # This run's window (the last run's may not have left the server yet), then its picture
+    # once it holds still.
+    local id
+    id=$(await_window --onlyvisible --pid "$pid" --name 'Quillmere')
+    if [ -z "$id" ]; then
+        echo "FAILED: no window from quillmere${2:+ with QUILLMERE_SAMPLES=$2} in $wait_ceiling s"
+        fail=1
+    elif ! await_still_picture "$id" "$1"; then
+        echo "FAILED: quillmere's picture${2:+ with QUILLMERE_SAMPLES=$2} never held still"
+        fail=1
     fi
     kill $pid 2>/dev/null
     wait $pid 2>/dev/null

@@ -10,6 +10,7 @@ tool=$1
 program=$(realpath "$2")
 compositor=$3
 stubborn=$(realpath "$4")
+. "$(dirname "$0")/../wait.sh"
 tmp=$(mktemp -d)
 pids=()
 cleanup() {
@@ -24,11 +25,9 @@ check() { local name=$1; shift; if "$@"; then echo "ok: $name"; else echo "FAILE
 field() { python3 -c "import json; d=json.load(open('$1/results.json')); p=d['presented']; w=d['window']; c={x['name']:x for x in d['captures']}; print($2)"; }
 
 server() {  # server DEPTH [XVFB OPTION...]: a fresh X server; its display in $display
-    rm -f "$tmp/fd"
-    Xvfb -displayfd 3 -screen 0 "1280x1024x$1" "${@:2}" 3>"$tmp/fd" 2>/dev/null &
-    pids+=($!)
-    for _ in $(seq 100); do [ -s "$tmp/fd" ] && break; sleep 0.05; done
-    display=":$(head -1 "$tmp/fd")"
+    start_xvfb -screen 0 "1280x1024x$1" "${@:2}" || { echo "FAILED: Xvfb did not start"; exit 1; }
+    pids+=("$xvfb_pid")
+    display=$xvfb_display
 }
 measure() {  # measure OUT [VAR=VALUE...] [-- TOOL OPTION...]: the tool at 320x240 on $display
     local out=$1 vars=() options=()
@@ -42,7 +41,7 @@ measure() {  # measure OUT [VAR=VALUE...] [-- TOOL OPTION...]: the tool at 320x2
 with_compositor() {  # with_compositor MODE OUT: one measurement while the compositor runs in MODE
     DISPLAY="$display" "$compositor" "$1" >"$tmp/compositor.out" 2>&1 &
     local cpid=$!
-    for _ in $(seq 100); do grep -q ready "$tmp/compositor.out" && break; sleep 0.05; done
+    await_file_line "$tmp/compositor.out" 1 '^ready$' >/dev/null || echo "FAILED: the $1 compositor did not start"
     measure "$2" --
     kill $cpid
     wait $cpid 2>/dev/null

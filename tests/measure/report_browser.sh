@@ -8,7 +8,7 @@ tool=$1
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 chrome() {
-    timeout 60 chromium --headless --no-sandbox --disable-gpu --disable-background-networking \
+    timeout 120 chromium --headless --no-sandbox --disable-gpu --disable-background-networking \
         --disable-component-update --disable-sync --no-first-run --user-data-dir="$tmp/profile" "$@" 2>/dev/null
 }
 "$tool" --headless --size 240x180 --reference-k 4 --out "$tmp/r" >/dev/null 2>&1 || { echo "FAILED: the tool"; exit 1; }

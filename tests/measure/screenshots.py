@@ -10,6 +10,11 @@ import sys
 import tempfile
 import time
 
+LOADED = """new Promise(done => {
+  const decoded = () => Promise.all([...document.images].map(i => i.decode().catch(() => {}))).then(() => done(true));
+  document.readyState === 'complete' ? decoded() : window.addEventListener('load', decoded);
+})"""
+
 
 def main():
     url, prefix, count, delay, size = sys.argv[1], sys.argv[2], int(sys.argv[3]), float(sys.argv[4]), sys.argv[5]
@@ -54,14 +59,16 @@ def main():
                 return answer['result']
 
     try:
-        target = send('Target.createTarget', {'url': url})['targetId']
+        target = send('Target.createTarget', {'url': 'about:blank'})['targetId']
         session = send('Target.attachToTarget', {'targetId': target, 'flatten': True})['sessionId']
-        time.sleep(1.5)  # loading and decoding
+        send('Page.navigate', {'url': url}, session)  # answered once the page's document is committed
+        # The first screenshot once the page has loaded and each of its pictures is decoded.
+        send('Runtime.evaluate', {'expression': LOADED, 'awaitPromise': True}, session)
         for n in range(count):
             shot = send('Page.captureScreenshot', {'format': 'png'}, session)['data']
             with open('%s-%d.png' % (prefix, n), 'wb') as f:
                 f.write(base64.b64decode(shot))
-            time.sleep(delay)
+            time.sleep(delay)  # the moments apart, as the animation is watched
         send('Browser.close')
     finally:
         try:

@@ -5,6 +5,7 @@
 
 #include "platform/win32.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -22,7 +23,9 @@ bool testXdotool(const char* arguments) {
     CloseHandle(process.hProcess);
 
     std::string marker = "Z:\\tmp\\" + name;
-    for (int i = 0; i < 1000; ++i) {
+    // Polled, having no handle; the ceiling is one that only an xdotool that never ends reaches.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (std::chrono::steady_clock::now() < deadline) {
         if (std::FILE* f = std::fopen(marker.c_str(), "r")) {
             int status = -1;
             bool complete = std::fscanf(f, "%d", &status) == 1;

@@ -1,12 +1,14 @@
-/* Waits for a top-level window with the given title and asks it to close the way a
- * window manager does: a WM_PROTOCOLS client message carrying WM_DELETE_WINDOW.
- * Usage: xclose TITLE [SECONDS]   Exit 0 once sent, 1 if no such window appeared. */
+/* Waits for a top-level window with the given title to be shown and asks it to close the
+ * way a window manager does: a WM_PROTOCOLS client message carrying WM_DELETE_WINDOW.
+ * Usage: xclose TITLE [SECONDS]   Exit 0 once sent, 1 if no such window was shown within
+ * SECONDS (120 if not given). */
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/select.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -30,12 +32,34 @@ static Window findWindow(Display* display, Window parent, const char* title, int
     return found;
 }
 
+/* Waits until the window is mapped and viewable (its program has shown it) or the time ends. */
+static int awaitViewable(Display* display, Window window, time_t end) {
+    XSelectInput(display, window, StructureNotifyMask);
+    for (;;) {
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display, window, &attributes)) return 0;
+        if (attributes.map_state == IsViewable) return 1;
+        time_t now = time(NULL);
+        if (now >= end) return 0;
+        /* Block until the server sends something (a MapNotify, say), checking again after. */
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(ConnectionNumber(display), &readable);
+        struct timeval left = {end - now, 0};
+        if (!XPending(display)) select(ConnectionNumber(display) + 1, &readable, NULL, NULL, &left);
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+        }
+    }
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) {
         fprintf(stderr, "usage: xclose TITLE [SECONDS]\n");
         return 2;
     }
-    double seconds = argc > 2 ? atof(argv[2]) : 30.0;
+    double seconds = argc > 2 ? atof(argv[2]) : 120.0;
     Display* display = XOpenDisplay(NULL);
     if (!display) {
         fprintf(stderr, "xclose: no display\n");
@@ -45,12 +69,10 @@ int main(int argc, char** argv) {
     Window target = 0;
     while (!(target = findWindow(display, DefaultRootWindow(display), argv[1], 3)) && time(NULL) < end)
         usleep(100 * 1000);
-    if (!target) {
-        fprintf(stderr, "xclose: no window titled '%s'\n", argv[1]);
+    if (!target || !awaitViewable(display, target, end)) {
+        fprintf(stderr, "xclose: no window titled '%s' shown\n", argv[1]);
         return 1;
     }
-    /* Let the program reach its loop before asking it to close. */
-    usleep(500 * 1000);
     XEvent event;
     memset(&event, 0, sizeof event);
     event.xclient.type = ClientMessage;

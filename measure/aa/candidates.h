@@ -1,6 +1,9 @@
 // The candidates a picture is judged against, emulated from the tool's own one-sample
 // renders at chosen sub-pixel positions: multisampling, supersampling, the two combined,
-// and post-process filters over the one-sample frame.
+// and post-process filters over the one-sample frame. Multisampling's texture is taken at
+// the pixel's centre, not at the sample, so an emulation is exact for supersampling and the
+// filters and near for multisampling (kFitLevels says how near). The renders come from a
+// function: the scene behind the tool, a rasteriser in the tests.
 #pragma once
 
 #include "measure/aa/verdict.h"

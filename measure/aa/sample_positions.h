@@ -1,5 +1,7 @@
-// Sample positions measured from the picture: a corner swept across a pixel in 1/64-pixel
-// steps, each sample found where the pixel's coverage steps.
+// Sample positions recovered from a swept corner's counts: the corner moved across a pixel
+// in 1/64-pixel steps (aa/position_sweep.h draws it), each sample found where the pixel's
+// covered count steps. Positions closer than a step to each other or to the pixel's edge
+// are not told apart. No OpenGL.
 #pragma once
 
 #include <string>

@@ -1,6 +1,9 @@
 // The anti-aliasing verdict: what a picture's edges, interiors and surroundings say about
-// how it was made, judged against candidates the tool emulates (evidence.h). Pure functions
-// of images; no OpenGL.
+// how it was made, judged against candidates the tool emulates (aa/candidates.h). Method:
+// the coverage levels along the edges, the spill past them and the interiors against the
+// one-sample frame, then the closest candidate by region-balanced RMSE within kFitLevels.
+// Not covered: modes no candidate emulates (they are named "a mode the tool does not
+// model"), and pictures without the reference's bands. Pure functions of images; no OpenGL.
 #pragma once
 
 #include "measure/core/metrics.h"

@@ -1,7 +1,10 @@
 // Texture filtering measured against the rules: the driver's nearest and bilinear sampling
 // against the processor's, its level of detail decoded from a coded mipmap chain on the
 // ring and on probe tiles at known scale, angle and stretch, its trilinear blend, bias,
-// rounding and anisotropy, and what reaches the program's own texture.
+// rounding and anisotropy, and what reaches the program's own texture. Method: pictures
+// through the renderer into a framebuffer object, decoded per pixel against the model of
+// filtering/rules.h. Not covered: texture formats other than 8-bit RGBA, wrap modes other
+// than repeat and clamp, and filtering the program's texture never asks for.
 #pragma once
 
 #include "measure/gl/scene.h"

@@ -1,5 +1,7 @@
 // Rendering the program's frame through its own renderer into the window's back buffer or
-// a framebuffer object, with sub-pixel offsets and the coverage pass, and reading it back.
+// a framebuffer object, with sub-pixel offsets (a shifted projection) and the coverage pass
+// (the blades flat black), and reading it back. The renderer is the program's; only the
+// projection, the target and the texture's state are the tool's.
 #pragma once
 
 #include "measure/core/metrics.h"

@@ -1,5 +1,7 @@
 // Motion: the frame drifting by a fraction of a pixel a step while it turns slowly, drawn in
-// every mode and as a reference at every step through the renderer, and the figures of each.
+// every mode and as a reference at every step through the renderer, and the figures of each
+// (motion/figures.h). Not covered: the program's own animation timing; the drift is the
+// tool's, the same for every mode.
 #pragma once
 
 #include "measure/gl/sampling.h"

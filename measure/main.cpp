@@ -5,6 +5,7 @@
 #include "measure/gl/scene.h"
 #include "measure/report/motion_section.h"
 #include "measure/compare/checks.h"
+#include "measure/filtering/probes.h"
 #include "measure/aa/candidates.h"
 #include "measure/run/presented.h"
 #include "measure/report/report.h"

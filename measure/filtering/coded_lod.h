@@ -15,6 +15,8 @@ struct Rgb8 {
 // no doubt about the side of a whole level. Green climbs by kCodedGreenStep a level and
 // names the group of four.
 inline constexpr int kCodedGreenStep = 20;
+// The coded chain's level 0: 256 x 256, nine levels.
+inline constexpr int kCodedSize = 256;
 
 Rgb8 codedLevel(int level);
 // The colour of a true linear blend at lambda, clamped to levels 0 .. levels - 1.

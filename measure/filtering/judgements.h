@@ -3,7 +3,10 @@
 // The words for them are written where the report is made.
 #pragma once
 
-#include "measure/filtering/probes.h"
+#include "measure/core/metrics.h"
+#include "measure/filtering/coded_lod.h"
+#include "measure/filtering/results.h"
+#include "measure/filtering/rules.h"
 
 #include <vector>
 
@@ -29,6 +32,11 @@ AngleRule angleRuleOf(double swing);
 bool switchesAtHalf(double threshold);
 // A GL_TEXTURE_LOD_BIAS of `asked` moving the decoded level by `measured`.
 bool biasHonoured(double measured, double asked);
+
+// A percentile of a list (sorted in place); NaN for an empty one.
+double percentile(std::vector<double>& v, double p);
+// A picture's colour at (x, y), rows from the top.
+Rgb8 colourAt(const Image& image, int x, int y);
 
 // The decoded ring against the model: statistics against the rules' bounds, taken over each
 // aligned 2 x 2 block, its granularity and both maps, into f.ring and f.granularity.

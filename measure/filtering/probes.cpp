@@ -19,26 +19,10 @@
 namespace measure {
 namespace {
 
-constexpr int kCodedSize = 256;
 constexpr int kTile = 16;
 constexpr int kProbeSide = 512;
-constexpr double kRuleSlack = 1.0 / 16;  // lambda carried with four fraction bits, and decoding
-constexpr double kQualitySlack = 0.25;
 // Largest RMSE (8-bit levels, inner pixels) at which a picture counts as the model's filter.
 constexpr double kMatchRmse = 4.0;
-
-// A percentile of a list (sorted in place).
-double percentile(std::vector<double>& v, double p) {
-    if (v.empty()) return NAN;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, (std::size_t)std::lround(p * (double)(v.size() - 1)))];
-}
-
-// A picture's colour at (x, y), rows from the top.
-Rgb8 pixel(const Image& image, int x, int y) {
-    const std::uint8_t* p = &image.rgb[((std::size_t)y * image.width + x) * 3];
-    return {p[0], p[1], p[2]};
-}
 
 // A printf-formatted string.
 template <typename... A>
@@ -219,7 +203,7 @@ double modelRmse(const Image& picture, const FrameModel& model, bool bilinear, s
                 sampleBilinear(texels, m.s, m.t, rgb);
             else
                 sampleNearest(texels, m.s, m.t, rgb);
-            const Rgb8 c = pixel(picture, x, y);
+            const Rgb8 c = colourAt(picture, x, y);
             const double d[3] = {c.r - rgb[0], c.g - rgb[1], c.b - rgb[2]};
             sum += d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
             ++n;
@@ -236,80 +220,6 @@ Image ringPicture(const GlEntryPoints& gl, Scene& scene, const Target& target, G
     glBindTexture(GL_TEXTURE_2D, gTestTexture);
     return image;
 }
-
-}  // namespace
-
-void judgeRingLod(Filtering& f, const Image& picture, const FrameModel& model) {
-    const int levels = mipLevels(kCodedSize);
-    const int w = model.width(), h = model.height();
-    std::vector<double> decoded((std::size_t)w * h, NAN);
-    std::vector<Lod> lods((std::size_t)w * h);
-    f.ringLod = picture;
-    f.modelLod = Image(w, h);
-    std::fill(f.modelLod.rgb.begin(), f.modelLod.rgb.end(), 255);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const std::size_t i = (std::size_t)y * w + x;
-            decoded[i] = decodeLod(pixel(picture, x, y), levels);
-            const PixelModel& m = model.at(x, y);
-            if (!m.covered) continue;
-            lods[i] = lodOf(m.footprint);
-            const Rgb8 c = codedBlend(lods[i].exact, levels);
-            f.modelLod.rgb[i * 3] = c.r;
-            f.modelLod.rgb[i * 3 + 1] = c.g;
-            f.modelLod.rgb[i * 3 + 2] = c.b;
-        }
-    std::vector<double> errors;
-    std::size_t rules = 0, quality = 0, blocks = 0, flat = 0;
-    double largest = 0;
-    // Drivers compute lambda once per aligned 2 x 2 block, so the bounds take in the whole block.
-    for (int y = 0; y + 1 < h; y += 2)
-        for (int x = 0; x + 1 < w; x += 2) {
-            bool all = true;
-            double lo = INFINITY, hi = -INFINITY, dmin = INFINITY, dmax = -INFINITY;
-            for (int j = 0; j < 2; ++j)
-                for (int i = 0; i < 2; ++i) {
-                    const std::size_t p = (std::size_t)(y + j) * w + x + i;
-                    all = all && model.inner(x + i, y + j) && !std::isnan(decoded[p]) && decoded[p] > 0.02 &&
-                          decoded[p] < levels - 1.02;
-                    if (!all) break;
-                    lo = std::min(lo, lods[p].lower);
-                    hi = std::max(hi, lods[p].upper);
-                    dmin = std::min(dmin, decoded[p]);
-                    dmax = std::max(dmax, decoded[p]);
-                }
-            if (!all) continue;
-            ++blocks;
-            flat += dmax - dmin < 1.5 / 255;
-            for (int j = 0; j < 2; ++j)
-                for (int i = 0; i < 2; ++i) {
-                    const std::size_t p = (std::size_t)(y + j) * w + x + i;
-                    const double e = decoded[p] - lods[p].exact;
-                    errors.push_back(e);
-                    largest = std::max(largest, std::fabs(e));
-                    rules += decoded[p] >= lo - kRuleSlack && decoded[p] <= hi + kRuleSlack;
-                    quality += decoded[p] >= lo - kQualitySlack && decoded[p] <= hi + kQualitySlack;
-                }
-        }
-    LodStats& s = f.ring;
-    s.pixels = errors.size();
-    if (errors.empty()) {
-        s.verdict = "no decodable pixel on the ring";
-        return;
-    }
-    s.largest = largest;
-    s.withinRules = (double)rules / (double)s.pixels;
-    s.withinQuality = (double)quality / (double)s.pixels;
-    s.bias = percentile(errors, 0.5);
-    s.spread = percentile(errors, 0.95) - percentile(errors, 0.05);
-    s.verdict = s.withinRules >= 0.99     ? "within the rules"
-                : s.withinQuality >= 0.99 ? "quality warning: outside the rules' bounds, within a quarter level"
-                                          : "outside the rules";
-    f.blockShare = blocks ? (double)flat / (double)blocks : 0;
-    f.granularity = f.blockShare >= 0.9 ? "per 2x2 block" : "per pixel";
-}
-
-namespace {
 
 // Tiles at the given folded angle (degrees from an axis, 0..45) of an angle sweep: median error.
 double errorAtAngle(const std::vector<AngleSample>& samples, double angle) {
@@ -596,7 +506,7 @@ void rotationSweep(const GlEntryPoints& gl, Filtering& f, Scene& scene, const Ta
         for (int y = 0; y < model.height(); ++y)
             for (int x = 0; x < model.width(); ++x) {
                 if (!model.inner(x, y)) continue;
-                const double l = decodeLod(pixel(picture, x, y), mipLevels(kCodedSize));
+                const double l = decodeLod(colourAt(picture, x, y), mipLevels(kCodedSize));
                 const Lod lod = lodOf(model.at(x, y).footprint);
                 if (std::isnan(l) || l < 0.02 || l > mipLevels(kCodedSize) - 1.02) continue;
                 bins[std::min(kBins - 1, (int)(lod.angle / (90.0 / kBins)))].push_back(l - lod.exact);

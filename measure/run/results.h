@@ -4,7 +4,7 @@
 
 #include "measure/aa/results.h"
 #include "measure/core/metrics.h"
-#include "measure/filtering/probes.h"
+#include "measure/filtering/results.h"
 #include "measure/gl/sampling.h"
 #include "measure/gl/scene.h"
 #include "measure/motion/figures.h"

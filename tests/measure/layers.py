@@ -39,6 +39,8 @@ for path in sorted(MEASURE.rglob("*")):
 listed = re.search(r"set\(QUILL_MEASURE_MODELS\s+([^)]*)\)", (MEASURE / "models.cmake").read_text()).group(1).split()
 pure = {MEASURE / s for s in listed} | {(MEASURE / s).with_suffix(".h") for s in listed}
 pure |= set((MEASURE / "core").glob("*.h"))
+data = re.search(r"set\(QUILL_MEASURE_MODEL_DATA\s+([^)]*)\)", (MEASURE / "models.cmake").read_text()).group(1).split()
+pure |= {MEASURE / s for s in data}
 pure_names = {p.relative_to(MEASURE).as_posix() for p in pure}
 for path in sorted(pure):
     if not path.exists():

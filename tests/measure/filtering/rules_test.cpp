@@ -1,6 +1,7 @@
 // Each bound the filtering rules allow and each threshold the filtering measurements decide
 // by, as pairs just inside and just outside it. No OpenGL.
 #include "measure/filtering/judgements.h"
+#include "measure/filtering/probes.h"
 #include "measure/filtering/coded_lod.h"
 #include "measure/filtering/rules.h"
 #include "render/test_image.h"

@@ -360,6 +360,64 @@ std::optional<Json> resolveFigure(const Json& results, const std::string& path) 
     return walk(results, segments, 0);
 }
 
+namespace {
+
+// The right-hand side an expectation takes from the results (a figure) or from a named run,
+// scaled by its factor, and how the message shows it; false with the outcome's message when
+// it cannot be had.
+bool figureOperand(const Expectation& e, const Json& results, const std::map<std::string, const Json*>& runs,
+                   const Json& measured, Json& right, std::string& rightText, std::string& message) {
+    const Operand& r = e.operand;
+    const Json* source = &results;
+    if (r.kind == Operand::Run) {
+        auto run = runs.find(r.text);
+        if (run == runs.end()) {
+            message = "no run named " + r.text;
+            return false;
+        }
+        source = run->second;
+    }
+    std::string path = r.kind == Operand::Run ? e.path : r.text;
+    std::optional<Json> value = resolveFigure(*source, path);
+    std::string where = r.kind == Operand::Run ? " in " + r.text : "";
+    if (!value) {
+        message = "measured " + describe(measured) + "; " + path + " is not in the results" + where;
+        return false;
+    }
+    if (r.number != 1 || !value->is_string()) {
+        std::optional<double> n = numeric(*value);
+        if (!n) {
+            message = "measured " + describe(measured) + "; " + path + where + " is no number";
+            return false;
+        }
+        right = *n * r.number;
+        rightText = show(*n * r.number) + " (" +
+                    (r.number != 1 ? show(r.number) + " x " + path + where + ", " + show(*n) : path + where) + ")";
+    } else {
+        right = *value;
+        rightText = describe(*value) + " (" + path + where + ")";
+    }
+    return true;
+}
+
+// Whether two numbers stand in the expectation's relation.
+bool holds(Op op, double a, double b, double tolerance) {
+    switch (op) {
+        case Op::Eq: return a == b;
+        case Op::Ne: return a != b;
+        case Op::Lt: return a < b;
+        case Op::Le: return a <= b;
+        case Op::Gt: return a > b;
+        case Op::Ge: return a >= b;
+        case Op::Within:
+            // Decimal tolerances are not exact in binary: a difference of exactly T holds.
+            return std::fabs(a - b) <= tolerance * (1 + 1e-12) + 1e-12 * std::max(std::fabs(a), std::fabs(b));
+    }
+    return false;
+}
+
+}  // namespace
+
 Outcome checkExpectation(const Expectation& e, const Json& results, const std::map<std::string, const Json*>& runs) {
     Outcome o;
     o.expectation = &e;
@@ -382,39 +440,9 @@ Outcome checkExpectation(const Expectation& e, const Json& results, const std::m
             case Operand::String: right = r.text; break;
             case Operand::Bool: right = r.flag; break;
             case Operand::Figure:
-            case Operand::Run: {
-                const Json* source = &results;
-                if (r.kind == Operand::Run) {
-                    auto run = runs.find(r.text);
-                    if (run == runs.end()) {
-                        o.message = "no run named " + r.text;
-                        return o;
-                    }
-                    source = run->second;
-                }
-                std::string path = r.kind == Operand::Run ? e.path : r.text;
-                std::optional<Json> value = resolveFigure(*source, path);
-                std::string where = r.kind == Operand::Run ? " in " + r.text : "";
-                if (!value) {
-                    o.message = "measured " + describe(*left) + "; " + path + " is not in the results" + where;
-                    return o;
-                }
-                if (r.number != 1 || !value->is_string()) {
-                    std::optional<double> n = numeric(*value);
-                    if (!n) {
-                        o.message = "measured " + describe(*left) + "; " + path + where + " is no number";
-                        return o;
-                    }
-                    right = *n * r.number;
-                    rightText =
-                        show(*n * r.number) + " (" +
-                        (r.number != 1 ? show(r.number) + " x " + path + where + ", " + show(*n) : path + where) + ")";
-                } else {
-                    right = *value;
-                    rightText = describe(*value) + " (" + path + where + ")";
-                }
+            case Operand::Run:
+                if (!figureOperand(e, results, runs, *left, right, rightText, o.message)) return o;
                 break;
-            }
         }
         if (r.kind != Operand::Figure && r.kind != Operand::Run) rightText = describe(right);
     }
@@ -435,18 +463,7 @@ Outcome checkExpectation(const Expectation& e, const Json& results, const std::m
         o.message += " (not numbers)";
         return o;
     }
-    switch (e.op) {
-        case Op::Eq: o.held = *a == *b; break;
-        case Op::Ne: o.held = *a != *b; break;
-        case Op::Lt: o.held = *a < *b; break;
-        case Op::Le: o.held = *a <= *b; break;
-        case Op::Gt: o.held = *a > *b; break;
-        case Op::Ge: o.held = *a >= *b; break;
-        case Op::Within:
-            // Decimal tolerances are not exact in binary: a difference of exactly T holds.
-            o.held = std::fabs(*a - *b) <= e.tolerance * (1 + 1e-12) + 1e-12 * std::max(std::fabs(*a), std::fabs(*b));
-            break;
-    }
+    o.held = holds(e.op, *a, *b, e.tolerance);
     return o;
 }
 

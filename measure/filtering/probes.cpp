@@ -566,19 +566,10 @@ double stepSpread(const std::vector<std::pair<double, double>>& samples, double 
 }
 
 FrameModel ringModel(const GlEntryPoints& gl, const Target& target, int textureSize) {
-    if (gl.bindFramebuffer) gl.bindFramebuffer(GL_FRAMEBUFFER, target.window ? 0 : target.draw);
-    glViewport(0, 0, target.width, target.height);
     GLdouble p[16], range[2];
     glGetDoublev(GL_PROJECTION_MATRIX, p);
     glGetDoublev(GL_DEPTH_RANGE, range);
-    static GLfloat buffer[16384];
-    glFeedbackBuffer(16384, GL_3D_COLOR_TEXTURE, buffer);
-    glRenderMode(GL_FEEDBACK);
-    gfxDrawScene();
-    const GLint count = glRenderMode(GL_RENDER);
     FrameModel model(target.width, target.height, textureSize, textureSize);
-    // Each vertex: window x, y, z, RGBA, then texture s, t, r, q.
-    constexpr int kVertex = 11;
     auto vertex = [&](const GLfloat* v) {
         ModelVertex m;
         m.x = v[0];
@@ -591,15 +582,11 @@ FrameModel ringModel(const GlEntryPoints& gl, const Target& target, int textureS
         m.t = v[8] / v[10];
         return m;
     };
-    for (GLint i = 0; i + 1 < count;) {
-        if (buffer[i] != GL_POLYGON_TOKEN) break;
-        const int n = (int)buffer[i + 1];
-        const GLfloat* v = &buffer[i + 2];
+    scenePolygons(gl, target, 16384, [&](const GLfloat* v, int n) {
         // A clipped triangle comes back as a polygon: a fan.
         for (int c = 2; c < n; ++c)
-            model.addTriangle(vertex(v), vertex(v + (c - 1) * kVertex), vertex(v + c * kVertex));
-        i += 2 + n * kVertex;
-    }
+            model.addTriangle(vertex(v), vertex(v + (c - 1) * kFeedbackVertex), vertex(v + c * kFeedbackVertex));
+    });
     return model;
 }
 

@@ -25,13 +25,17 @@ double now() { return std::chrono::duration<double>(std::chrono::steady_clock::n
 
 }  // namespace
 
-GlEntryPoints loadEntryPoints() {
-    GlEntryPoints gl;
-    // The context's version as major * 10 + minor: each entry point below is core from one.
+int glVersionNumber() {
     int major = 0, minor = 0;
     if (const char* text = reinterpret_cast<const char*>(glGetString(GL_VERSION)))
         std::sscanf(text, "%d.%d", &major, &minor);
-    const int version = major * 10 + minor;
+    return major * 10 + minor;
+}
+
+GlEntryPoints loadEntryPoints() {
+    GlEntryPoints gl;
+    // Each entry point below is core from one version.
+    const int version = glVersionNumber();
     if (version >= 30 || gfxHasExtension("GL_ARB_framebuffer_object")) {
         gl.genFramebuffers = entry<PFNGLGENFRAMEBUFFERSPROC>("glGenFramebuffers");
         gl.deleteFramebuffers = entry<PFNGLDELETEFRAMEBUFFERSPROC>("glDeleteFramebuffers");
@@ -276,25 +280,30 @@ void Scene::supersample(const Target& target, int k, bool coverage, Accumulator&
     if (adding.joinable()) adding.join();
 }
 
-bool Scene::landmarks(const Target& target, double tip[2], double centre[2], double caption[2]) {
-    if (gl_.bindFramebuffer) gl_.bindFramebuffer(GL_FRAMEBUFFER, target.window ? 0 : target.draw);
+void scenePolygons(const GlEntryPoints& gl, const Target& target, int floats,
+                   const std::function<void(const GLfloat* vertices, int count)>& polygon) {
+    if (gl.bindFramebuffer) gl.bindFramebuffer(GL_FRAMEBUFFER, target.window ? 0 : target.draw);
     glViewport(0, 0, target.width, target.height);
-    static GLfloat buffer[8192];
-    glFeedbackBuffer(8192, GL_3D_COLOR_TEXTURE, buffer);
+    std::vector<GLfloat> buffer((std::size_t)floats);
+    glFeedbackBuffer(floats, GL_3D_COLOR_TEXTURE, buffer.data());
     glRenderMode(GL_FEEDBACK);
     gfxDrawScene();
-    GLint count = glRenderMode(GL_RENDER);
-    // Each vertex: window x, y, z, RGBA, then texture s, t, r, q.
-    constexpr int kVertex = 11;
+    const GLint count = glRenderMode(GL_RENDER);
+    for (GLint i = 0; i + 1 < count;) {
+        if (buffer[i] != GL_POLYGON_TOKEN) break;
+        const int n = (int)buffer[i + 1];
+        polygon(&buffer[i + 2], n);
+        i += 2 + n * kFeedbackVertex;
+    }
+}
+
+bool Scene::landmarks(const Target& target, double tip[2], double centre[2], double caption[2]) {
     bool found = false;
     double bestMargin = -1e9;
-    for (GLint i = 0; i + 1 < count;) {
-        if (buffer[i] != GL_POLYGON_TOKEN) return found;
-        int n = (int)buffer[i + 1];
-        const GLfloat* v = &buffer[i + 2];
+    scenePolygons(gl_, target, 8192, [&](const GLfloat* v, int n) {
         const GLfloat* corner[3] = {nullptr, nullptr, nullptr};
         for (int c = 0; n == 3 && c < 3; ++c) {
-            const GLfloat* p = v + c * kVertex;
+            const GLfloat* p = v + c * kFeedbackVertex;
             float s = p[7], t = p[8];
             corner[t < 0.5f ? 0 : s < 0.5f ? 1 : 2] = p;
         }
@@ -320,8 +329,7 @@ bool Scene::landmarks(const Target& target, double tip[2], double centre[2], dou
                 found = true;
             }
         }
-        i += 2 + n * kVertex;
-    }
+    });
     return found;
 }
 

@@ -9,6 +9,7 @@
 #include "platform/win32.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,8 @@ struct GlEntryPoints {
 };
 
 GlEntryPoints loadEntryPoints();
+// The context's OpenGL version as major * 10 + minor; 0 where it reports none.
+int glVersionNumber();
 
 // How a frame's cost was timed: GPU time from timer queries, wall time to glFinish, or not
 // at all (a picture the tool did not draw).
@@ -111,6 +114,14 @@ private:
     GLdouble projection_[16];
     GLuint black_ = 0;
 };
+
+// Floats a vertex takes in feedback mode: window x, y, z, RGBA, then texture s, t, r, q.
+inline constexpr int kFeedbackVertex = 11;
+// The scene's polygons as the renderer draws them into the target, read back in feedback
+// mode into a buffer of `floats` values: `polygon(vertices, count)` for each, none when the
+// buffer overflows.
+void scenePolygons(const GlEntryPoints& gl, const Target& target, int floats,
+                   const std::function<void(const GLfloat* vertices, int count)>& polygon);
 
 // The driver's sample positions for a multisampled target, as (x, y) pairs in a pixel.
 std::vector<float> samplePositions(const GlEntryPoints& gl, const Target& target);

@@ -57,13 +57,11 @@ WindowFormat readWindowFormat() {
     glGetIntegerv(GL_SAMPLES, &f.samples);
     f.encoding = "linear/unknown";
     // The default framebuffer's attachments can be asked about from OpenGL 3.0 on.
-    int major = 0;
-    if (const char* text = reinterpret_cast<const char*>(glGetString(GL_VERSION))) std::sscanf(text, "%d", &major);
     auto query = reinterpret_cast<PFNGLGETFRAMEBUFFERATTACHMENTPARAMETERIVPROC>(
         reinterpret_cast<void (*)()>(wglGetProcAddress("glGetFramebufferAttachmentParameteriv")));
     GLint doubled = 0;
     glGetIntegerv(GL_DOUBLEBUFFER, &doubled);
-    if (major >= 3 && query) {
+    if (glVersionNumber() >= 30 && query) {
         clearGlErrors();
         GLint encoding = 0;
         query(GL_DRAW_FRAMEBUFFER, doubled ? GL_BACK_LEFT : GL_FRONT_LEFT, GL_FRAMEBUFFER_ATTACHMENT_COLOR_ENCODING,

@@ -5,6 +5,9 @@
 
 // The one window class and window title.
 inline constexpr char kAppWindowName[] = "Quillmere (by Vennick)";
+// The window's size as created: on Linux its client size, on Windows its outer size.
+inline constexpr int kAppWindowWidth = 820;
+inline constexpr int kAppWindowHeight = 600;
 
 extern HWND gWindow;
 extern HINSTANCE gInstance;

@@ -17,8 +17,8 @@ HWND appCreateWindow(HINSTANCE instance, int showCommand) {
     windowClass.lpszClassName = kAppWindowName;
     RegisterClassA(&windowClass);
 
-    HWND window = CreateWindowExA(0, kAppWindowName, kAppWindowName, WS_OVERLAPPEDWINDOW, 40, 40, 820, 600, nullptr,
-                                  nullptr, instance, nullptr);
+    HWND window = CreateWindowExA(0, kAppWindowName, kAppWindowName, WS_OVERLAPPEDWINDOW, 40, 40, kAppWindowWidth,
+                                  kAppWindowHeight, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) return nullptr;
     // Size, focus and paint reach the window procedure before any context exists.
     ShowWindow(window, showCommand);

@@ -2,14 +2,16 @@
 // anti-aliasing and filtering mode the driver offers, and scores each against a
 // supersampled reference.
 #include "app/app.h"
-#include "measure/capture.h"
-#include "measure/motion_report.h"
-#include "measure/checks.h"
-#include "measure/evidence.h"
-#include "measure/presented.h"
-#include "measure/report.h"
-#include "measure/session.h"
-#include "measure/verdict.h"
+#include "measure/gl/scene.h"
+#include "measure/report/motion_section.h"
+#include "measure/compare/checks.h"
+#include "measure/filtering/probes.h"
+#include "measure/aa/candidates.h"
+#include "measure/run/presented.h"
+#include "measure/report/report.h"
+#include "measure/run/session.h"
+#include "measure/motion/drift.h"
+#include "measure/report/summary.h"
 #include "platform/headless.h"
 #include "platform/memory.h"
 #include "render/gfx.h"
@@ -183,23 +185,30 @@ unsigned long long workingSet(int width, int height, int maxSamples) {
     return pixels * (kBytesPerPixel + kBytesPerSample * (2ULL * (unsigned long long)maxSamples + 2));
 }
 
-// The whole run once a context is current; the exit status.
-int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
-    std::set<std::string> modes(o.modes.begin(), o.modes.end());
-    r.renderer = driverString(GL_RENDERER);
-    r.vendor = driverString(GL_VENDOR);
-    r.glVersion = driverString(GL_VERSION);
-    if (glGetString(GL_RENDERER) == nullptr)
-        std::fprintf(stderr, "quillmere-measure: the driver reports no GL_RENDERER string\n");
-    GlEntryPoints gl = loadEntryPoints();
-    r.framebuffers = gl.framebuffers;
+// The still captures the drift redraws: all but quillmere's presented window.
+std::vector<StillMode> stillModes(const std::vector<Capture>& captures) {
+    std::vector<StillMode> still;
+    for (const Capture& c : captures) {
+        MotionKind kind = MotionKind::Window;
+        switch (c.kind) {
+            case CaptureKind::Window: kind = MotionKind::Window; break;
+            case CaptureKind::Msaa: kind = MotionKind::Msaa; break;
+            case CaptureKind::Ssaa: kind = MotionKind::Ssaa; break;
+            case CaptureKind::Filter: kind = MotionKind::Filter; break;
+            case CaptureKind::Presented: continue;
+        }
+        still.push_back({c.name, kind, c.requested, c.gridSide, c.filter});
+    }
+    return still;
+}
 
-    RECT client{0, 0, 0, 0};
-    if (window) GetClientRect(window, &client);
+// The frame size (the window's client area unless --size gives one) against the driver's
+// limits and the memory the run needs; 0 or the exit status.
+int checkFrame(const Options& o, HWND window, const GlEntryPoints& gl, const RECT& client, Results& r) {
     int width = r.width, height = r.height;
     if (o.size.empty()) {
-        width = 820;
-        height = 600;
+        width = kAppWindowWidth;
+        height = kAppWindowHeight;
         if (std::string why; window && !frameSizeOf(window, width, height, why)) {
             std::fprintf(stderr, "quillmere-measure: %s\n", why.c_str());
             return kSize;
@@ -244,6 +253,12 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
         std::fprintf(stderr, "quillmere-measure: the offscreen context has no framebuffer objects to draw into\n");
         return kNoFramebuffers;
     }
+    return kWhole;
+}
+
+// The window's channel bits, samples and pixel format, and whether its picture is measured;
+// 0, or kNothing when the window alone was asked for and cannot be.
+int describeWindow(const Options& o, HWND window, const RECT& client, const std::set<std::string>& modes, Results& r) {
     if (window) {
         glGetIntegerv(GL_RED_BITS, &r.aa.windowBits.r);
         glGetIntegerv(GL_GREEN_BITS, &r.aa.windowBits.g);
@@ -251,7 +266,7 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
         glGetIntegerv(GL_SAMPLE_BUFFERS, &r.sampleBuffers);
         glGetIntegerv(GL_SAMPLES, &r.samples);
         r.format = readWindowFormat();
-        if (width > client.right || height > client.bottom) {
+        if (r.width > client.right || r.height > client.bottom) {
             r.windowReason = "--size " + o.size + " is larger than the window's client area " +
                              std::to_string(client.right) + "x" + std::to_string(client.bottom);
         } else if (modes.count("window")) {
@@ -264,42 +279,74 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
         std::fprintf(stderr, "quillmere-measure: --modes window, but %s\n", r.windowReason.c_str());
         return kNothing;
     }
+    return kWhole;
+}
 
-    phases.start("framebuffers");
-    std::vector<Target> msaa;
-    Target single;
+// The targets every capture draws into: framebuffer objects, or the window's back buffer
+// where there are none; 0 or kCaptureFailed.
+int prepareTargets(const GlEntryPoints& gl, Results& r, std::vector<Target>& msaa, Target& single) {
     if (gl.framebuffers) {
         if (!makeTargets(gl, r, msaa, single)) {
             std::fprintf(stderr, "quillmere-measure: the driver refuses a one-sample framebuffer object\n");
             return kCaptureFailed;
         }
-    } else {
-        single = windowTarget(gl, width, height);
-        r.notes.push_back(
-            "No framebuffer objects: the report holds window and supersampling only, rendered in "
-            "the window's back buffer.");
-        r.whole = false;
+        return kWhole;
     }
+    single = windowTarget(gl, r.width, r.height);
+    r.notes.push_back(
+        "No framebuffer objects: the report holds window and supersampling only, rendered in "
+        "the window's back buffer.");
+    r.whole = false;
+    return kWhole;
+}
 
-    Scene scene(gl);
-    Session s{gl, scene, r, single, msaa, {}};
-    phases.start("reference");
-    if (!scene.landmarks(single, r.tip, r.centre, r.caption)) {
+// The blades' positions for the crops, and the reference the captures are scored against.
+void referenceFrame(const Options& o, Session& s) {
+    Results& r = s.results;
+    if (!s.scene.landmarks(s.single, r.tip, r.centre, r.caption)) {
         // The projection is centred, so the ring's middle is the picture's.
-        r.centre[0] = width / 2.0;
-        r.centre[1] = height / 2.0;
+        r.centre[0] = r.width / 2.0;
+        r.centre[1] = r.height / 2.0;
         r.notes.push_back("The blades' positions could not be read back; crops are taken at fixed places.");
     }
     buildReference(s, o.referenceK);
+}
+
+// The filter captures, then the filtering against the rules on the tool's window and on
+// quillmere's presented picture: a filter the driver forces on the program by its name
+// shows only there.
+void filtersAndRules(const Options& o, Session& s, Phases& phases) {
+    Results& r = s.results;
+    phases.start("filter");
+    captureFilters(s);
+    phases.start("filtering");
+    progress("filtering against the rules");
+    const Capture* shown = nullptr;
+    for (const Capture& c : r.captures)
+        if (c.kind == CaptureKind::Window) shown = &c;
+    r.filtering = measureFiltering(s.gl, s.scene, s.single, shown ? &shown->image : nullptr, o.filterSweeps);
+    if (!r.filtering.measured) r.failed.emplace_back("filtering", r.filtering.reason);
+    const Image& presented = r.presented.image;
+    if (r.filtering.measured && r.presented.captured && presented.width == r.width && presented.height == r.height) {
+        r.filtering.presented = judgePresentedPicture(s.gl, s.scene, s.single, presented);
+        r.filtering.presentedChecked = true;
+    }
+}
+
+// Every still capture the modes ask for, in order: the window and quillmere's presented
+// window, multisampling, supersampling, the filters with the rules.
+void stillCaptures(const Options& o, const std::set<std::string>& modes, const RECT& client, Session& s,
+                   Phases& phases) {
+    Results& r = s.results;
     if (r.windowAvailable) {
         phases.start("window");
         captureWindow(s);
         if (!o.noPresented) {
             phases.start("presented");
-            capturePresentedWindow(s, o.program, width != client.right || height != client.bottom);
+            capturePresentedWindow(s, o.program, r.width != client.right || r.height != client.bottom);
         }
     }
-    if (modes.count("msaa") && gl.framebuffers) {
+    if (modes.count("msaa") && s.gl.framebuffers) {
         phases.start("msaa");
         captureMsaa(s);
     }
@@ -307,62 +354,49 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
         phases.start("ssaa");
         captureSsaa(s);
     }
-    if (modes.count("filter") && gl.framebuffers) {
-        phases.start("filter");
-        captureFilters(s);
-        phases.start("filtering");
-        progress("filtering against the rules");
-        const Capture* shown = nullptr;
-        for (const Capture& c : r.captures)
-            if (c.kind == CaptureKind::Window) shown = &c;
-        r.filtering = measureFiltering(gl, scene, single, shown ? &shown->image : nullptr, o.filterSweeps);
-        if (!r.filtering.measured) r.failed.emplace_back("filtering", r.filtering.reason);
-        // quillmere's own presented picture against the same rules: a filter the driver
-        // forces on the program by its name shows only there.
-        const Image& presented = r.presented.image;
-        if (r.filtering.measured && r.presented.captured && presented.width == width && presented.height == height) {
-            r.filtering.presented = judgePresentedPicture(gl, scene, single, presented);
-            r.filtering.presentedChecked = true;
-        }
+    if (modes.count("filter") && s.gl.framebuffers) filtersAndRules(o, s, phases);
+}
+
+// Every still capture again over the drift; a drift that reports an OpenGL error is left out.
+void motion(const Options& o, Session& s, Phases& phases) {
+    Results& r = s.results;
+    phases.start("motion");
+    r.motion = runDrift(s.scene, s.single, motionModes(s.scene, s.gl, stillModes(r.captures), s.msaa, s.single),
+                        o.drift, r.reference, r.centre, r.tip, progress);
+    std::string error = s.scene.takeError();
+    if (!error.empty()) {
+        r.failed.emplace_back("motion", error);
+        r.whole = false;
+        r.motion = MotionResults{};
     }
-    if (o.motion) {
-        phases.start("motion");
-        std::vector<std::string> names;
-        for (const Capture& c : r.captures) names.push_back(c.name);
-        r.motion = runDrift(scene, single, motionModes(scene, gl, names, msaa, single), o.drift, r.reference, r.centre,
-                            r.tip, progress);
-        std::string error = scene.takeError();
-        if (!error.empty()) {
-            r.failed.emplace_back("motion", error);
-            r.whole = false;
-            r.motion = MotionResults{};
-        }
-    }
-    phases.start("scores");
-    progress("scores");
-    scoreCaptures(s);
-    phases.start("verdicts");
-    progress("verdicts");
-    judgeAntialiasing(s);
-    for (Target& t : msaa) releaseTarget(gl, t);
-    if (!gl.framebuffers) releaseTarget(gl, single);
-    // A window whose capture failed gets no verdict.
+}
+
+// The window's verdict: on what quillmere shows where that was captured, else on the back
+// buffer; a window whose capture failed gets none.
+void chooseWindowVerdict(Results& r) {
     bool windowCaptured = false;
     for (const Capture& c : r.captures) windowCaptured = windowCaptured || c.kind == CaptureKind::Window;
     if (r.windowAvailable && !windowCaptured) {
         r.windowAvailable = false;
         r.windowReason = "its capture failed";
     }
-    // The verdict is on what quillmere shows where that was captured, else on the back buffer.
-    r.verdict = "not measured: " + r.windowReason;
-    for (const CaptureVerdict& v : r.aa.verdicts)
-        if (v.capture == "window") r.verdict = v.verdict.text;
-    for (const CaptureVerdict& v : r.aa.verdicts)
-        if (v.capture == "presented") r.verdict = v.verdict.text;
-    // The presented picture has no coverage pass to count levels in; its samples are the verdict's.
-    for (Capture& c : r.captures)
-        for (const CaptureVerdict& v : r.aa.verdicts)
-            if (c.kind == CaptureKind::Presented && v.capture == c.name) c.effective = v.verdict.samples;
+    for (std::size_t i = 0; i < r.aa.verdicts.size(); ++i) {
+        const CaptureVerdict& v = r.aa.verdicts[i];
+        Capture& c = r.captures[v.captureIndex];
+        if (c.kind == CaptureKind::Presented) {
+            r.windowVerdict = WindowVerdict::Presented;
+            r.windowVerdictAt = i;
+            // It has no coverage pass to count levels in; its samples are the verdict's.
+            c.effective = v.verdict.samples;
+        } else if (c.kind == CaptureKind::Window && r.windowVerdict != WindowVerdict::Presented) {
+            r.windowVerdict = WindowVerdict::BackBuffer;
+            r.windowVerdictAt = i;
+        }
+    }
+}
+
+// The summary, the report and the terminal's tables; the run's exit status.
+int reportRun(const Options& o, const GlEntryPoints& gl, Results& r, Phases& phases) {
     r.summary = summarise(r);
     if (!r.motion.sentence.empty()) r.summary += " " + r.motion.sentence;
     phases.start("report");
@@ -395,13 +429,45 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
     return kWhole;
 }
 
-}  // namespace
+// The whole run once a context is current; the exit status.
+int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
+    const std::set<std::string> modes(o.modes.begin(), o.modes.end());
+    r.renderer = driverString(GL_RENDERER);
+    r.vendor = driverString(GL_VENDOR);
+    r.glVersion = driverString(GL_VERSION);
+    if (glGetString(GL_RENDERER) == nullptr)
+        std::fprintf(stderr, "quillmere-measure: the driver reports no GL_RENDERER string\n");
+    GlEntryPoints gl = loadEntryPoints();
+    r.framebuffers = gl.framebuffers;
+    RECT client{0, 0, 0, 0};
+    if (window) GetClientRect(window, &client);
+    if (int status = checkFrame(o, window, gl, client, r)) return status;
+    if (int status = describeWindow(o, window, client, modes, r)) return status;
 
-int main(int argc, char** argv) {
-    Options o;
-    CLI::App app{
-        "quillmere-measure: what the driver's anti-aliasing and texture filtering deliver for quillmere's "
-        "frame, scored against a supersampled reference."};
+    phases.start("framebuffers");
+    std::vector<Target> msaa;
+    Target single;
+    if (int status = prepareTargets(gl, r, msaa, single)) return status;
+    Scene scene(gl);
+    Session s{gl, scene, r, single, msaa, {}};
+    phases.start("reference");
+    referenceFrame(o, s);
+    stillCaptures(o, modes, client, s, phases);
+    if (o.motion) motion(o, s, phases);
+    phases.start("scores");
+    progress("scores");
+    scoreCaptures(s);
+    phases.start("verdicts");
+    progress("verdicts");
+    judgeAntialiasing(s);
+    for (Target& t : msaa) releaseTarget(gl, t);
+    if (!gl.framebuffers) releaseTarget(gl, single);
+    chooseWindowVerdict(r);
+    return reportRun(o, gl, r, phases);
+}
+
+// The run's own options on the command line.
+void addOptions(CLI::App& app, Options& o) {
     app.set_version_flag("--version", std::string("quillmere-measure ") + QUILLMERE_VERSION);
     app.add_option("--size", o.size, "Frame size WxH (default: quillmere's client size)");
     app.add_option("--out", o.out, "Output folder for the report")->capture_default_str();
@@ -425,6 +491,57 @@ int main(int argc, char** argv) {
     app.add_option("--motion-k", o.drift.k, "The moving reference averages K x K renders a step")
         ->check(CLI::Range(2, 64))
         ->capture_default_str();
+}
+
+// The program's own window and pixel format where there is a display; else an offscreen
+// context. 0 or kNoContext.
+int openContext(const Options& o, Results& r, HWND& window) {
+    window = nullptr;
+    if (!o.headless) {
+        // Shown as its starter asks (a shortcut or `start /min` on Windows); normal elsewhere.
+        window = appCreateWindow(GetModuleHandleA(nullptr), SW_SHOWDEFAULT);
+        if (window) gWindow = window;
+        if (window && gfxInit(window) != 0) {
+            std::fprintf(stderr, "quillmere-measure: no OpenGL context for the window\n");
+            DestroyWindow(window);
+            return kNoContext;
+        }
+        if (!window) r.windowReason = "no display to open a window on";
+    } else {
+        r.windowReason = "--headless: no window";
+    }
+    if (!window) {
+        char why[256] = "";
+        if (!headlessCreate(why, sizeof why)) {
+            std::fprintf(stderr, "quillmere-measure: no OpenGL context: %s; %s\n", r.windowReason.c_str(), why);
+            return kNoContext;
+        }
+        gfxInitState();
+        r.headless = true;
+    }
+    return kWhole;
+}
+
+// The scene's texture goes while its context is still current, and the renderer before
+// the window, as the program itself shuts down.
+void closeContext(HWND window) {
+    if (window) {
+        gfxShutdown();
+        DestroyWindow(window);
+    } else {
+        gfxDeleteTestTexture();
+        headlessRelease();
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    CLI::App app{
+        "quillmere-measure: what the driver's anti-aliasing and texture filtering deliver for quillmere's "
+        "frame, scored against a supersampled reference."};
+    addOptions(app, o);
     ExpectOptions expect;
     addExpectOptions(app, expect);
     CompareOptions compare;
@@ -450,30 +567,8 @@ int main(int argc, char** argv) {
 
     Phases phases;
     phases.start("context");
-    // The program's own window and pixel format where there is a display; else offscreen.
     HWND window = nullptr;
-    if (!o.headless) {
-        // Shown as its starter asks (a shortcut or `start /min` on Windows); normal elsewhere.
-        window = appCreateWindow(GetModuleHandleA(nullptr), SW_SHOWDEFAULT);
-        if (window) gWindow = window;
-        if (window && gfxInit(window) != 0) {
-            std::fprintf(stderr, "quillmere-measure: no OpenGL context for the window\n");
-            DestroyWindow(window);
-            return kNoContext;
-        }
-        if (!window) r.windowReason = "no display to open a window on";
-    } else {
-        r.windowReason = "--headless: no window";
-    }
-    if (!window) {
-        char why[256] = "";
-        if (!headlessCreate(why, sizeof why)) {
-            std::fprintf(stderr, "quillmere-measure: no OpenGL context: %s; %s\n", r.windowReason.c_str(), why);
-            return kNoContext;
-        }
-        gfxInitState();
-        r.headless = true;
-    }
+    if (int status = openContext(o, r, window)) return status;
     int status = kWhole;
     try {
         status = measureRun(o, window, r, phases);
@@ -482,15 +577,7 @@ int main(int argc, char** argv) {
                      r.height);
         status = kMemory;
     }
-    // The scene's texture goes while its context is still current, and the renderer before
-    // the window, as the program itself shuts down.
-    if (window) {
-        gfxShutdown();
-        DestroyWindow(window);
-    } else {
-        gfxDeleteTestTexture();
-        headlessRelease();
-    }
+    closeContext(window);
     // Every report written, whole or not, is checked; the run's own failure ranks first.
     if (status == kWhole || status == kNoFramebuffers || status == kCaptureFailed) {
         int checked = checkRun(plan, o.out);

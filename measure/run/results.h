@@ -1,0 +1,82 @@
+// A run's results as plain data: every capture with its scores, the driver's answers, the
+// verdicts, filtering and motion. The measurement fills it; the report only reads it.
+#pragma once
+
+#include "measure/aa/results.h"
+#include "measure/core/metrics.h"
+#include "measure/filtering/results.h"
+#include "measure/gl/sampling.h"
+#include "measure/gl/scene.h"
+#include "measure/motion/figures.h"
+#include "measure/run/presented.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace measure {
+
+// How a capture was drawn: the window's back buffer, quillmere's own window as the display
+// shows it, a framebuffer object of a sample count, K x K sub-pixel renders averaged, or one
+// frame under a texture filter.
+enum class CaptureKind : std::uint8_t { Window, Presented, Msaa, Ssaa, Filter };
+// results.json's layout version (docs/results.schema.json); raised when a field changes meaning or goes.
+constexpr int kSchemaVersion = 2;
+
+struct Capture {
+    std::string name;  // window, msaa-N, ssaa-KxK, filter-...
+    CaptureKind kind = CaptureKind::Window;
+    int requested = 0;
+    int granted = 0;
+    int effective = 0;
+    std::vector<int> levels;
+    double rmse = 0, psnr = 0, ssim = 0, edgeRmse = 0, interiorRmse = 0, centreRmse = 0, rmseLinear = 0;
+    double msPerFrame = 0;
+    CostMethod costMethod = CostMethod::None;
+    int gridSide = 0;      // ssaa: the K of its K x K grid
+    TextureFilter filter;  // filter: the texture filter it was drawn with
+    Image image;
+    Image coverage;
+};
+
+// Whose anti-aliasing verdict the window gets: quillmere's presented picture where it was
+// captured and judged, else the tool's back-buffer capture; none where neither was judged.
+enum class WindowVerdict : std::uint8_t { NotMeasured, BackBuffer, Presented };
+
+struct Results {
+    std::string version, renderer, vendor, glVersion;
+    int width = 0, height = 0;
+    bool headless = false;
+    bool windowAvailable = false;
+    std::string windowReason;
+    int sampleBuffers = 0, samples = 0;
+    WindowFormat format;
+    Presented presented;
+    WindowVerdict windowVerdict = WindowVerdict::NotMeasured;
+    std::size_t windowVerdictAt = 0;  // in aa.verdicts, unless NotMeasured
+    bool framebuffers = false;
+    std::vector<std::string> notes;
+    int k = 0, checkSamples = 0;  // the reference's K and the samples of its half used as a check
+    double convergenceRmse = 0, convergenceMax = 0, storedVsLinearRmse = 0;
+    std::size_t edgePixels = 0, interiorPixels = 0, centrePixels = 0;
+    std::vector<Capture> captures;
+    std::vector<std::pair<int, std::vector<float>>> samplePositions;
+    std::vector<std::pair<int, int>> dropped;  // (requested, granted) of requests left out
+    std::vector<std::pair<std::string, double>> phases;
+    // Captures dropped because OpenGL reported an error while they were drawn or read back.
+    std::vector<std::pair<std::string, std::string>> failed;
+    double tip[2] = {0, 0}, centre[2] = {0, 0}, caption[2] = {0, 0};
+    Image reference, referenceLinear;
+    std::string summary;
+    bool whole = true;
+    AaResults aa;
+    // The window's verdict, where there is one.
+    const Verdict* chosenVerdict() const {
+        return windowVerdict == WindowVerdict::NotMeasured ? nullptr : &aa.verdicts[windowVerdictAt].verdict;
+    }
+    Filtering filtering;
+    MotionResults motion;
+};
+
+}  // namespace measure

@@ -50,7 +50,9 @@ TEST(Measured, CompareKnowsEveryReportFile) {
     // was captured (a build of the tool alone has none).
     for (const char* file : {"motion-temporal.svg", "crop-msaa-4-tip.png", "samplepos-msaa-4.svg"})
         EXPECT_TRUE(written.count(file)) << file;
-    if (runs[0].results["presented"].value("captured", false)) EXPECT_TRUE(written.count("presented.png"));
+    if (runs[0].results["presented"].value("captured", false)) {
+        EXPECT_TRUE(written.count("presented.png"));
+    }
 
     ASSERT_EQ(prepareRuns(runs, error), 0) << error;
     ASSERT_TRUE(writeComparison(runs, {}, dir + "-compare", error)) << error;

@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 
 repo=$PWD
 shared=$(realpath ../shared)
-[ -f "$shared/spec.md" ] || { echo "FAIL: no shared/ beside the checkout"; exit 1; }
+[ -n "$(ls -A "$shared" 2>/dev/null)" ] || { echo "FAIL: no shared/ beside the checkout"; exit 1; }
 cache=${QUILL_FRESHROOT_CACHE:-/var/cache/quillmere-freshroot}
 base=$cache/base
 root=$cache/run

@@ -460,6 +460,8 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
     phases.start("verdicts");
     progress("verdicts");
     judgeAntialiasing(s);
+    phases.start("presentation");
+    measurePresentationStep(s);
     for (Target& t : msaa) releaseTarget(gl, t);
     if (!gl.framebuffers) releaseTarget(gl, single);
     chooseWindowVerdict(r);

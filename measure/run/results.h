@@ -8,6 +8,7 @@
 #include "measure/gl/sampling.h"
 #include "measure/gl/scene.h"
 #include "measure/motion/figures.h"
+#include "measure/presentation/figures.h"
 #include "measure/run/presented.h"
 
 #include <cstdint>
@@ -22,7 +23,7 @@ namespace measure {
 // frame under a texture filter.
 enum class CaptureKind : std::uint8_t { Window, Presented, Msaa, Ssaa, Filter };
 // results.json's layout version (docs/results.schema.json); raised when a field changes meaning or goes.
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 
 struct Capture {
     std::string name;  // window, msaa-N, ssaa-KxK, filter-...
@@ -38,6 +39,17 @@ struct Capture {
     TextureFilter filter;  // filter: the texture filter it was drawn with
     Image image;
     Image coverage;
+    // The reference's texture detail this picture keeps, by landmark (Interiors first).
+    std::vector<DetailKept> detail;
+};
+
+// What presentation did: the presented picture against the back buffer of the same frame,
+// as figures, with the landmarks' sizes the detail figures were taken over.
+struct PresentationResults {
+    bool measured = false;
+    std::string reason;  // why not, where it was not
+    PresentationFigures figures;
+    std::vector<std::pair<LandmarkKind, std::size_t>> landmarkPixels;
 };
 
 // Whose anti-aliasing verdict the window gets: quillmere's presented picture where it was
@@ -53,6 +65,7 @@ struct Results {
     int sampleBuffers = 0, samples = 0;
     WindowFormat format;
     Presented presented;
+    PresentationResults presentation;
     WindowVerdict windowVerdict = WindowVerdict::NotMeasured;
     std::size_t windowVerdictAt = 0;  // in aa.verdicts, unless NotMeasured
     bool framebuffers = false;

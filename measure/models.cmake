@@ -5,7 +5,7 @@
 set(QUILL_MEASURE_MODELS core/metrics.cpp core/crop.cpp aa/verdict.cpp aa/candidates.cpp aa/sample_positions.cpp
                          filtering/rules.cpp filtering/coded_lod.cpp filtering/judgements.cpp
                          motion/figures.cpp
-                         presentation/figures.cpp)
+                         presentation/figures.cpp presentation/families.cpp presentation/verdict.cpp)
 # Plain data the models' results are held in, headers only (tests/measure/layers.py holds
 # them to the models' rules too).
 set(QUILL_MEASURE_MODEL_DATA aa/results.h filtering/results.h)
@@ -20,7 +20,7 @@ target_link_libraries(quillmere_measure_models PUBLIC Threads::Threads)
 # 12's -O3 warns falsely about string concatenation.
 set(QUILL_MEASURE_MODELS_O3 core/metrics.cpp aa/verdict.cpp aa/candidates.cpp aa/sample_positions.cpp
                             filtering/rules.cpp filtering/coded_lod.cpp filtering/judgements.cpp
-                            presentation/figures.cpp)
+                            presentation/figures.cpp presentation/families.cpp presentation/verdict.cpp)
 list(TRANSFORM QUILL_MEASURE_MODELS_O3 PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
 set_source_files_properties(${QUILL_MEASURE_MODELS_O3} PROPERTIES COMPILE_OPTIONS
                             $<$<CONFIG:Release,RelWithDebInfo>:-O3>)

@@ -10,6 +10,7 @@
 #include "measure/report/files.h"
 #include "measure/report/png.h"
 #include "measure/report/presented_section.h"
+#include "measure/report/presentation_section.h"
 #include "measure/report/summary.h"
 #include "measure/report/svg.h"
 
@@ -49,6 +50,7 @@ nlohmann::ordered_json toJson(const Results& r) {
                    {"verdict", windowVerdictText(r)}};
     j["window"].update(formatJson(r.format));
     j["presented"] = presentedJson(r.presented);
+    addPresentationJson(j["presented"], r);
     j["reference"] = {{"k", r.k},
                       {"samples_per_pixel", r.k * r.k},
                       {"check_samples", r.checkSamples},
@@ -74,7 +76,9 @@ nlohmann::ordered_json toJson(const Results& r) {
                                  {"centre_interior_rmse", c.centreRmse},
                                  {"rmse_vs_linear_light_reference", c.rmseLinear},
                                  {"ms_per_frame", c.msPerFrame},
-                                 {"cost_method", costMethodName(c.costMethod)}});
+                                 {"cost_method", costMethodName(c.costMethod)},
+                                 {"detail_kept", jsonFigure(detailKeptOf(c.detail))},
+                                 {"detail", detailJson(c.detail)}});
     j["sample_positions"] = json::object();
     for (const auto& [count, xy] : r.samplePositions) {
         json points = json::array();
@@ -262,6 +266,7 @@ std::string pageHead(const Results& r) {
           << "</p>\n";
     if (!r.whole) h << "<p><b>This report is incomplete.</b></p>\n";
     if (!r.headless) h << presentedHtml(r.presented, r.format);
+    h << presentationHtml(r);
     return h.str();
 }
 
@@ -330,7 +335,10 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     std::string failed;
     if (!writePictures(r, dir, failed)) return fail(failed);
     for (const Capture& c : r.captures)
-        if (c.kind == CaptureKind::Window && !writePresentedImages(r.presented, c.image, dir, error)) return false;
+        if (c.kind == CaptureKind::Window) {
+            if (!writePresentedImages(r.presented, c.image, dir, error)) return false;
+            if (!writePresentationFiles(r, c.image, dir, failed)) return fail(failed);
+        }
     if (!writeText(dir + "/" + files::kErrorPlot, errorPlot(r))) return fail(files::kErrorPlot);
     if (!writeAntialiasingFiles(r.aa, dir, failed)) return fail(failed);
     if (!writeFilteringFiles(r.filtering, dir, failed)) return fail(failed);

@@ -1,6 +1,8 @@
 // The summary: a few sentences from the results, each naming the captures its figures come from.
 #include "measure/report/summary.h"
 
+#include "measure/report/presentation_words.h"
+
 #include <cstdio>
 #include <sstream>
 
@@ -8,11 +10,15 @@ namespace measure {
 
 std::string windowVerdictText(const Results& r) {
     const Verdict* v = r.chosenVerdict();
+    if (v && r.windowVerdict == WindowVerdict::BackBufferAndPresentation)
+        return v->text + ", with " + presentationShortText(r.presentation.verdict);
     return v ? v->text : "not measured: " + r.windowReason;
 }
 
 std::string summarise(const Results& r) {
     std::ostringstream s;
+    // What presentation did comes first: it is what the user sees.
+    if (const std::string first = presentationSentence(r); !first.empty()) s << first << " ";
     s << "On " << r.renderer << ", ";
     if (r.windowAvailable)
         s << "quillmere's window gets " << windowVerdictText(r) << ". ";

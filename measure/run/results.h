@@ -9,6 +9,7 @@
 #include "measure/gl/scene.h"
 #include "measure/motion/figures.h"
 #include "measure/presentation/figures.h"
+#include "measure/presentation/verdict.h"
 #include "measure/run/presented.h"
 
 #include <cstdint>
@@ -49,12 +50,22 @@ struct PresentationResults {
     bool measured = false;
     std::string reason;  // why not, where it was not
     PresentationFigures figures;
+    PresentationEvidence evidence;  // what the verdict read of the figures
+    PresentationVerdict verdict;
+    std::size_t candidates = 0;  // family candidates made over the back buffer
     std::vector<std::pair<LandmarkKind, std::size_t>> landmarkPixels;
+    // Whether the verdict says presentation changed the picture in a way it explains.
+    bool explained() const {
+        return measured && !verdict.steps.empty() && verdict.steps.front().cls != PresentationClass::Unchanged &&
+               verdict.steps.front().cls != PresentationClass::Unexplained;
+    }
 };
 
 // Whose anti-aliasing verdict the window gets: quillmere's presented picture where it was
 // captured and judged, else the tool's back-buffer capture; none where neither was judged.
-enum class WindowVerdict : std::uint8_t { NotMeasured, BackBuffer, Presented };
+// Where the presentation verdict explains what presentation changed, the back buffer's
+// joined with it.
+enum class WindowVerdict : std::uint8_t { NotMeasured, BackBuffer, Presented, BackBufferAndPresentation };
 
 struct Results {
     std::string version, renderer, vendor, glVersion;

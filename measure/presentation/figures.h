@@ -66,8 +66,9 @@ std::vector<float> applyKernel(const std::vector<float>& luma, int width, int he
 
 // ----- contrast gating
 
-// The luma range over 3 x 3 binned into kGatingBins equal bins of 0..1.
-constexpr int kGatingBins = 32;
+// The luma range over 3 x 3 binned into kGatingBins equal bins of 0..1: 4 levels each,
+// fine enough for FXAA's lowest published threshold (0.0312).
+constexpr int kGatingBins = 64;
 
 struct ContrastGating {
     std::array<double, kGatingBins + 1> edges{};       // bin edges in luma

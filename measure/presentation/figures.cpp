@@ -39,12 +39,13 @@ constexpr double kSigmaLow = 0.3, kSigmaHigh = 2.5, kSigmaStep = 0.005;
 
 // ----- gating
 // Bins with fewer pixels say nothing about their contrast.
-constexpr std::size_t kMinBinPixels = 40;
-// The relative change of the busiest contrasts, halved, is where changes begin.
+constexpr std::size_t kMinBinPixels = 16;
+// Changes begin where the share of pixels changed reaches half its most.
 constexpr double kGateRise = 0.5;
-// Below the threshold a gated filter changes almost nothing: under this share of the
-// relative change above it. A box or tent changes every contrast by about the same share,
-// 8-bit rounding of low ranges scattering it by a third at most.
+// Below the threshold a gated filter changes almost nothing: its mean change relative to
+// the luma range stays under this share of the mean above. A box or tent changes every
+// contrast by about the same share (0.15 to 0.5 of the range on the tests' scene), whatever
+// the tolerance makes of the changed share.
 constexpr double kGateQuiet = 0.15;
 // The lowest bin a gate may begin at: below 2 bins (0.03 luma, FXAA's own "visible limit")
 // the 8-bit rounding of a linear filter's small changes decides the crossing.
@@ -87,11 +88,15 @@ constexpr double kDetailFloor = 0.25;
 constexpr int kTile = 64;           // tiles placed one by one, pixels
 constexpr int kSearch = 4;          // shifts searched each way, pixels
 constexpr double kTileTexture = 4;  // luma levels RMS a tile needs to be placed
+// Both pictures are blurred by this sigma (pixels) before they are matched, so that the
+// matching cost is smooth near its least and the sub-pixel steps converge.
+constexpr double kMatchBlur = 1.5;
+constexpr int kRefineSteps = 3;  // Gauss-Newton steps; the third moves a tile by under 0.01 pixel
 // Scales this far from 1 move the picture's sides by about 1.5 pixels at 820 wide: beyond
-// the 5 x 5 kernel's reach and the tiles' parabola error (0.1 pixel).
+// the 5 x 5 kernel's reach and the tiles' placement error (0.01 pixel on the tests' filters).
 constexpr double kScaleTolerance = 0.002;
 // Tiles placed this far apart (pixels) are not one grid.
-constexpr double kShiftSpread = 0.5;
+constexpr double kShiftSpread = 0.25;
 
 // Separable blur of a float plane, borders repeated.
 std::vector<float> gaussianPlane(const std::vector<float>& in, int w, int h, double sigma) {
@@ -295,23 +300,25 @@ std::vector<float> lumaPlane(const Image& image) {
     return out;
 }
 
-ColourCurve fitColourCurve(const Image& back, const Image& presented) {
-    std::array<LevelSums, 3> sums;
+ColourCurve fitColourCurve(const Image& back, const Image& presented, const std::vector<bool>* fitOn) {
+    std::array<LevelSums, 3> fit, all;
     for (std::size_t i = 0; i < back.rgb.size(); ++i) {
-        LevelSums& s = sums[i % 3];
         const std::uint8_t v = back.rgb[i];
         const double t = presented.rgb[i];
-        s.count[v] += 1;
-        s.sum[v] += t;
-        s.square[v] += t * t;
+        for (LevelSums* s : {&all[i % 3], (!fitOn || (*fitOn)[i / 3]) ? &fit[i % 3] : nullptr}) {
+            if (!s) continue;
+            s->count[v] += 1;
+            s->sum[v] += t;
+            s->square[v] += t * t;
+        }
     }
     ColourCurve curve;
     double err = 0, dev = 0, n = 0;
     curve.low = 255;
     curve.high = 0;
     for (int c = 0; c < 3; ++c) {
-        curve.map[c] = channelMap(sums[c]);
-        const LevelSums& s = sums[c];
+        curve.map[c] = channelMap(fit[c]);
+        const LevelSums& s = all[c];
         for (int v = 0; v < 256; ++v) {
             if (s.count[v] <= 0) continue;
             const double f = curve.map[c][v];
@@ -324,7 +331,7 @@ ColourCurve fitColourCurve(const Image& back, const Image& presented) {
     }
     curve.residual = n > 0 ? std::sqrt(std::max(0.0, err) / n) : 0;
     curve.deviation = n > 0 ? std::sqrt(dev / n) : 0;
-    nameCurve(sums, curve);
+    nameCurve(fit, curve);
     return curve;
 }
 
@@ -613,22 +620,27 @@ ContrastGating contrastGating(const Image& base, const Image& presented, double 
         if (b > 0 && g.counts[b] >= kMinBinPixels) top = std::max(top, g.relativeChange[b]);
     }
     g.threshold = kNaN;
-    if (top <= 0) return g;
+    double most = 0;
+    for (int b = 1; b < kGatingBins; ++b)
+        if (g.counts[b] >= kMinBinPixels) most = std::max(most, g.changedShare[b]);
+    if (top <= 0 || most <= 0) return g;
     // Bin 0 holds the flat pixels, which no filter changes: the gate is looked for above it.
     int rise = 1;
-    while (rise < kGatingBins && (g.counts[rise] < kMinBinPixels || g.relativeChange[rise] < kGateRise * top)) ++rise;
-    double below = 0, belowCount = 0;
-    for (int b = 1; b < rise; ++b)
+    while (rise < kGatingBins && (g.counts[rise] < kMinBinPixels || g.changedShare[rise] < kGateRise * most)) ++rise;
+    double below = 0, belowCount = 0, above = 0, aboveCount = 0;
+    for (int b = 1; b < kGatingBins; ++b)
         if (g.counts[b] >= kMinBinPixels) {
-            below += relative[b];
-            belowCount += g.counts[b];
+            (b < rise ? below : above) += relative[b];
+            (b < rise ? belowCount : aboveCount) += g.counts[b];
         }
-    g.gated = rise >= kMinGateBin && belowCount >= kMinBinPixels && below / belowCount <= kGateQuiet * top;
+    g.gated = rise >= kMinGateBin && belowCount >= kMinBinPixels && aboveCount > 0 &&
+              below / belowCount <= kGateQuiet * (above / aboveCount);
     if (!g.gated) return g;
-    // Inside the rising bin, the share of its pixels the gate passes puts the threshold.
+    // The share of the rising bin's pixels the gate passes (and of the one before) puts the
+    // threshold inside it.
     const double width = 1.0 / kGatingBins;
-    const double previous = g.counts[rise - 1] >= kMinBinPixels ? std::min(1.0, g.relativeChange[rise - 1] / top) : 0;
-    g.threshold = g.edges[rise] + (1 - std::min(1.0, g.relativeChange[rise] / top)) * width - previous * width;
+    const double previous = g.counts[rise - 1] >= kMinBinPixels ? std::min(1.0, g.changedShare[rise - 1] / most) : 0;
+    g.threshold = g.edges[rise + 1] - (std::min(1.0, g.changedShare[rise] / most) + previous) * width;
     return g;
 }
 
@@ -759,39 +771,51 @@ double coverageBetween(const double* colour, const double* outside, const double
     return std::clamp(num / den, 0.0, 1.0);
 }
 
-// The coverage the picture and the one-sample frame show at the edges and beside them,
-// against the reference's coverage, as the geometric edge score compares coverage passes.
-void coverageErrors(const Image& one, const Image& picture, const Image& coverage, const Bands& bands, EdgeFigures& f) {
+// The inside and outside colours of the one-sample frame near (x, y), from the pixels the
+// reference covers wholly and not at all; false where they are too close to place a
+// coverage between them.
+bool sidesAt(const Image& one, const Image& coverage, int x, int y, double* in, double* out) {
     const int w = one.width, h = one.height;
+    int nIn = 0, nOut = 0;
+    for (int c = 0; c < 3; ++c) in[c] = out[c] = 0;
+    for (int j = std::max(0, y - kCoverageRadius); j <= std::min(h - 1, y + kCoverageRadius); ++j)
+        for (int i = std::max(0, x - kCoverageRadius); i <= std::min(w - 1, x + kCoverageRadius); ++i) {
+            const std::size_t q = (std::size_t)j * w + i;
+            const std::uint8_t g = coverage.rgb[q * 3 + 1];
+            if (g != 0 && g != 255) continue;
+            double* sum = g == 0 ? in : out;
+            for (int c = 0; c < 3; ++c) sum[c] += one.rgb[q * 3 + c];
+            ++(g == 0 ? nIn : nOut);
+        }
+    if (!nIn || !nOut) return false;
+    double contrast = 0;
+    for (int c = 0; c < 3; ++c) {
+        in[c] /= nIn;
+        out[c] /= nOut;
+        contrast += (in[c] - out[c]) * (in[c] - out[c]);
+    }
+    return std::sqrt(contrast) >= kCoverageContrast;
+}
+
+// The coverage the picture and the one-sample frame show at the edges and beside them,
+// against the truth: the reference's coverage pass, or the same reading of the reference's
+// colours where it is given (the nearby colours stand in for the texture under the edge,
+// and reading the reference the same way leaves that out of the error).
+void coverageErrors(const Image& one, const Image& picture, const Image& coverage, const Image* reference,
+                    const Bands& bands, EdgeFigures& f) {
     double errPicture = 0, errOne = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const std::size_t p = (std::size_t)y * w + x;
-            if (!bands.edge[p] && !bands.spillBand[p]) continue;
-            double in[3] = {0, 0, 0}, out[3] = {0, 0, 0};
-            int nIn = 0, nOut = 0;
-            for (int j = std::max(0, y - kCoverageRadius); j <= std::min(h - 1, y + kCoverageRadius); ++j)
-                for (int i = std::max(0, x - kCoverageRadius); i <= std::min(w - 1, x + kCoverageRadius); ++i) {
-                    const std::size_t q = (std::size_t)j * w + i;
-                    const std::uint8_t g = coverage.rgb[q * 3 + 1];
-                    if (g != 0 && g != 255) continue;
-                    double* sum = g == 0 ? in : out;
-                    for (int c = 0; c < 3; ++c) sum[c] += one.rgb[q * 3 + c];
-                    ++(g == 0 ? nIn : nOut);
-                }
-            if (!nIn || !nOut) continue;
-            double contrast = 0;
-            for (int c = 0; c < 3; ++c) {
-                in[c] /= nIn;
-                out[c] /= nOut;
-                contrast += (in[c] - out[c]) * (in[c] - out[c]);
-            }
-            if (std::sqrt(contrast) < kCoverageContrast) continue;
-            const double truth = 1 - coverage.rgb[p * 3 + 1] / 255.0;
-            double a[3], b[3];
-            for (int c = 0; c < 3; ++c) a[c] = picture.rgb[p * 3 + c], b[c] = one.rgb[p * 3 + c];
-            const double ePicture = 255 * (coverageBetween(a, out, in) - truth);
-            const double eOne = 255 * (coverageBetween(b, out, in) - truth);
+    for (int y = 0; y < one.height; ++y)
+        for (int x = 0; x < one.width; ++x) {
+            const std::size_t p = (std::size_t)y * one.width + x;
+            double in[3], out[3];
+            if ((!bands.edge[p] && !bands.spillBand[p]) || !sidesAt(one, coverage, x, y, in, out)) continue;
+            auto read = [&](const Image& image) {
+                double v[3];
+                for (int c = 0; c < 3; ++c) v[c] = image.rgb[p * 3 + c];
+                return coverageBetween(v, out, in);
+            };
+            const double truth = reference ? read(*reference) : 1 - coverage.rgb[p * 3 + 1] / 255.0;
+            const double ePicture = 255 * (read(picture) - truth), eOne = 255 * (read(one) - truth);
             errPicture += ePicture * ePicture;
             errOne += eOne * eOne;
             ++f.edgePixels;
@@ -803,7 +827,7 @@ void coverageErrors(const Image& one, const Image& picture, const Image& coverag
 }  // namespace
 
 EdgeFigures edgeFigures(const Image& oneSample, const Image& picture, const Image& referenceCoverage,
-                        const Bands& bands, double tolerance) {
+                        const Bands& bands, double tolerance, const Image* reference) {
     EdgeFigures f;
     const std::vector<float> luma = lumaPlane(oneSample);
     std::vector<bool> changed(oneSample.pixels());
@@ -819,8 +843,14 @@ EdgeFigures edgeFigures(const Image& oneSample, const Image& picture, const Imag
     }
     if (!reaches.empty()) f.reachMean /= reaches.size();
     f.runChangedShare = runPixels ? (double)runChanged / runPixels : 0;
-    coverageErrors(oneSample, picture, referenceCoverage, bands, f);
+    coverageErrors(oneSample, picture, referenceCoverage, reference, bands, f);
     return f;
+}
+
+double coverageEdgeError(const Image& pictureCoverage, const Image& referenceCoverage, const Bands& bands) {
+    std::vector<bool> judged(bands.edge.size());
+    for (std::size_t p = 0; p < judged.size(); ++p) judged[p] = bands.edge[p] || bands.spillBand[p];
+    return rmse(pictureCoverage, referenceCoverage, &judged);
 }
 
 namespace {
@@ -903,7 +933,38 @@ std::vector<DetailKept> detailKept(const Image& reference, const Image& picture,
 
 namespace {
 
-// The shift (dx, dy) that puts the back buffer's tile under the presented one, to a tenth
+// The plane at (x, y) by bilinear interpolation, clamped to it.
+double bilinear(const std::vector<float>& plane, int w, int h, double x, double y) {
+    x = std::clamp(x, 0.0, w - 1.001);
+    y = std::clamp(y, 0.0, h - 1.001);
+    const int i = (int)x, j = (int)y;
+    const double fx = x - i, fy = y - j;
+    const float* row = &plane[(std::size_t)j * w + i];
+    return (1 - fy) * ((1 - fx) * row[0] + fx * row[1]) + fy * ((1 - fx) * row[w] + fx * row[w + 1]);
+}
+
+// Gauss-Newton steps from the best whole-pixel shift: the parabola through three costs is
+// biased towards whole pixels, most at half a pixel (a 2 x 2 box's shift).
+void refineShift(const std::vector<float>& back, const std::vector<float>& shown, int w, int h, int x0, int y0,
+                 double& dx, double& dy) {
+    for (int step = 0; step < kRefineSteps; ++step) {
+        double axx = 0, axy = 0, ayy = 0, bx = 0, by = 0;
+        for (int y = y0; y < y0 + kTile; y += 2)
+            for (int x = x0; x < x0 + kTile; x += 2) {
+                const double sx = x + dx, sy = y + dy, v = bilinear(back, w, h, sx, sy);
+                const double gx = bilinear(back, w, h, sx + 0.5, sy) - bilinear(back, w, h, sx - 0.5, sy);
+                const double gy = bilinear(back, w, h, sx, sy + 0.5) - bilinear(back, w, h, sx, sy - 0.5);
+                const double e = shown[(std::size_t)y * w + x] - v;
+                axx += gx * gx, axy += gx * gy, ayy += gy * gy, bx += gx * e, by += gy * e;
+            }
+        const double det = axx * ayy - axy * axy;
+        if (det <= 0) return;
+        dx = std::clamp(dx + (ayy * bx - axy * by) / det, (double)-kSearch, (double)kSearch);
+        dy = std::clamp(dy + (axx * by - axy * bx) / det, (double)-kSearch, (double)kSearch);
+    }
+}
+
+// The shift (dx, dy) that puts the back buffer's tile under the presented one, to a hundredth
 // of a pixel; false where the tile has too little texture to be placed.
 bool placeTile(const std::vector<float>& back, const std::vector<float>& shown, int w, int x0, int y0, double& dx,
                double& dy) {
@@ -915,8 +976,8 @@ bool placeTile(const std::vector<float>& back, const std::vector<float>& shown, 
         }
     mean /= n;
     if (std::sqrt(std::max(0.0, square / n - mean * mean)) < kTileTexture) return false;
-    double cost[2 * kSearch + 1][2 * kSearch + 1];
     int bi = 0, bj = 0;
+    double best = std::numeric_limits<double>::infinity();
     for (int j = -kSearch; j <= kSearch; ++j)
         for (int i = -kSearch; i <= kSearch; ++i) {
             double c = 0;
@@ -925,16 +986,10 @@ bool placeTile(const std::vector<float>& back, const std::vector<float>& shown, 
                     const double d = shown[(std::size_t)y * w + x] - back[(std::size_t)(y + j) * w + x + i];
                     c += d * d;
                 }
-            cost[j + kSearch][i + kSearch] = c;
-            if (c < cost[bj + kSearch][bi + kSearch]) bi = i, bj = j;
+            if (c < best) best = c, bi = i, bj = j;
         }
-    auto vertex = [](double a, double b, double c) {
-        const double den = a - 2 * b + c;
-        return den > 0 ? std::clamp(0.5 * (a - c) / den, -0.5, 0.5) : 0.0;
-    };
-    const int ci = bi + kSearch, cj = bj + kSearch;
-    dx = bi + (ci > 0 && ci < 2 * kSearch ? vertex(cost[cj][ci - 1], cost[cj][ci], cost[cj][ci + 1]) : 0);
-    dy = bj + (cj > 0 && cj < 2 * kSearch ? vertex(cost[cj - 1][ci], cost[cj][ci], cost[cj + 1][ci]) : 0);
+    dx = bi, dy = bj;
+    refineShift(back, shown, w, (int)(back.size() / w), x0, y0, dx, dy);
     return true;
 }
 
@@ -962,6 +1017,8 @@ ScaleFigures scaleFigures(const Image& back, const Image& presented) {
     std::vector<float> lb = lumaPlane(back), lp = lumaPlane(presented);
     for (float& v : lb) v *= 255;
     for (float& v : lp) v *= 255;
+    lb = gaussianPlane(lb, back.width, back.height, kMatchBlur);
+    lp = gaussianPlane(lp, back.width, back.height, kMatchBlur);
     std::vector<double> xs, ys, dxs, dys;
     for (int y0 = kSearch; y0 + kTile + kSearch <= back.height; y0 += kTile)
         for (int x0 = kSearch; x0 + kTile + kSearch <= back.width; x0 += kTile) {
@@ -986,6 +1043,49 @@ ScaleFigures scaleFigures(const Image& back, const Image& presented) {
     return s;
 }
 
+namespace {
+
+// Pixels whose 5 x 5 neighbourhood is one colour in the back buffer.
+std::vector<bool> flatPixels(const Image& back, std::size_t& count) {
+    std::vector<bool> flat(back.pixels(), true);
+    for (int c = 0; c < 3; ++c) {
+        std::vector<float> lo, hi;
+        rangePlane(channelPlane(back, c), back.width, back.height, kRangeRadius, lo, hi);
+        for (std::size_t p = 0; p < flat.size(); ++p) flat[p] = flat[p] && lo[p] == hi[p];
+    }
+    count = (std::size_t)std::count(flat.begin(), flat.end(), true);
+    return flat;
+}
+
+// Flat pixels fewer than this (share of the picture) say too little about the levels.
+constexpr double kMinFlatShare = 0.02;
+
+// The colour step the spatial figures are read after, and the kernel after it.
+void colourStep(const Image& back, const Image& presented, PresentationFigures& f) {
+    ColourCurve identity;
+    for (auto& m : identity.map)
+        for (int v = 0; v < 256; ++v) m[v] = (std::uint8_t)v;
+    identity.residual = f.rmse;
+    std::size_t flatCount = 0;
+    const std::vector<bool> flat = flatPixels(back, flatCount);
+    std::vector<std::pair<CurveBase, ColourCurve>> bases = {{CurveBase::Identity, identity}};
+    if (f.everyPixel.shape != CurveShape::Identity) bases.push_back({CurveBase::EveryPixel, f.everyPixel});
+    if (flatCount >= kMinFlatShare * back.pixels()) {
+        ColourCurve c = fitColourCurve(back, presented, &flat);
+        if (c.shape != CurveShape::Identity) bases.push_back({CurveBase::FlatPixels, c});
+    }
+    for (std::size_t i = 0; i < bases.size(); ++i) {
+        Kernel k = fitKernel(i == 0 ? back : applyCurve(back, bases[i].second), presented);
+        if (i == 0 || k.residual < f.kernel.residual) {
+            f.kernel = std::move(k);
+            f.curve = bases[i].second;
+            f.curveBase = bases[i].first;
+        }
+    }
+}
+
+}  // namespace
+
 PresentationFigures measurePresentation(const PresentationInput& in) {
     PresentationFigures f;
     const Image& back = *in.back;
@@ -995,14 +1095,18 @@ PresentationFigures measurePresentation(const PresentationInput& in) {
     if (!f.sameSize) return f;
     for (std::size_t p = 0; p < back.pixels(); ++p) f.differing += pixelChange(back, presented, p) > in.tolerance;
     f.rmse = rmse(back, presented);
-    f.curve = fitColourCurve(back, presented);
-    // What is left after the colour curve is the spatial change.
+    f.everyPixel = fitColourCurve(back, presented);
+    colourStep(back, presented, f);
     const Image curved = applyCurve(back, f.curve);
-    f.kernel = fitKernel(curved, presented);
     f.gating = contrastGating(curved, presented, in.tolerance);
     f.range = rangeFigures(curved, presented, in.tolerance);
     if (in.referenceCoverage && in.bands && in.referenceCoverage->pixels() == back.pixels()) {
-        f.edges = edgeFigures(curved, presented, *in.referenceCoverage, *in.bands, in.tolerance);
+        f.edges = edgeFigures(curved, presented, *in.referenceCoverage, *in.bands, in.tolerance, in.reference);
+        if (in.presentedCoverage && in.oneSampleCoverage) {
+            f.edges.edgeError = coverageEdgeError(*in.presentedCoverage, *in.referenceCoverage, *in.bands);
+            f.edges.oneSampleEdgeError = coverageEdgeError(*in.oneSampleCoverage, *in.referenceCoverage, *in.bands);
+            f.edges.fromCoverage = true;
+        }
         f.hasEdges = true;
     }
     if (in.reference && in.landmarks) {

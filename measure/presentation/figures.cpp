@@ -98,6 +98,12 @@ constexpr double kScaleTolerance = 0.002;
 // Tiles placed this far apart (pixels) are not one grid.
 constexpr double kShiftSpread = 0.25;
 
+// One row with `r` repeated pixels each side, so the passes below need no clamping.
+void padRow(const float* row, int w, int r, std::vector<float>& padded) {
+    padded.resize((std::size_t)w + 2 * r);
+    for (int i = -r; i < w + r; ++i) padded[i + r] = row[std::clamp(i, 0, w - 1)];
+}
+
 // Separable blur of a float plane, borders repeated.
 std::vector<float> gaussianPlane(const std::vector<float>& in, int w, int h, double sigma) {
     const int r = (int)std::ceil(3 * sigma);
@@ -105,48 +111,51 @@ std::vector<float> gaussianPlane(const std::vector<float>& in, int w, int h, dou
     double s = 0;
     for (int i = -r; i <= r; ++i) s += k[i + r] = (float)std::exp(-0.5 * i * i / (sigma * sigma));
     for (float& v : k) v = (float)(v / s);
-    std::vector<float> tmp(in.size()), out(in.size());
-    for (int y = 0; y < h; ++y)
+    std::vector<float> tmp(in.size()), out(in.size(), 0.0f), padded;
+    for (int y = 0; y < h; ++y) {
+        padRow(&in[(std::size_t)y * w], w, r, padded);
+        float* dst = &tmp[(std::size_t)y * w];
         for (int x = 0; x < w; ++x) {
             float a = 0;
-            for (int i = -r; i <= r; ++i) a += k[i + r] * in[(std::size_t)y * w + std::clamp(x + i, 0, w - 1)];
-            tmp[(std::size_t)y * w + x] = a;
+            for (int i = 0; i <= 2 * r; ++i) a += k[i] * padded[x + i];
+            dst[x] = a;
         }
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            float a = 0;
-            for (int i = -r; i <= r; ++i) a += k[i + r] * tmp[(std::size_t)std::clamp(y + i, 0, h - 1) * w + x];
-            out[(std::size_t)y * w + x] = a;
+    }
+    for (int y = 0; y < h; ++y) {
+        float* dst = &out[(std::size_t)y * w];
+        for (int i = -r; i <= r; ++i) {
+            const float* src = &tmp[(std::size_t)std::clamp(y + i, 0, h - 1) * w];
+            const float weight = k[i + r];
+            for (int x = 0; x < w; ++x) dst[x] += weight * src[x];
         }
+    }
     return out;
 }
 
 // Minimum and maximum over a square of `radius`, separable, borders clamped.
 void rangePlane(const std::vector<float>& in, int w, int h, int radius, std::vector<float>& lo,
                 std::vector<float>& hi) {
-    std::vector<float> tlo(in.size()), thi(in.size());
-    for (int y = 0; y < h; ++y)
+    std::vector<float> tlo(in.size()), thi(in.size()), padded;
+    for (int y = 0; y < h; ++y) {
+        padRow(&in[(std::size_t)y * w], w, radius, padded);
         for (int x = 0; x < w; ++x) {
-            float a = in[(std::size_t)y * w + x], b = a;
-            for (int i = std::max(0, x - radius); i <= std::min(w - 1, x + radius); ++i) {
-                a = std::min(a, in[(std::size_t)y * w + i]);
-                b = std::max(b, in[(std::size_t)y * w + i]);
-            }
+            float a = padded[x], b = a;
+            for (int i = 1; i <= 2 * radius; ++i) a = std::min(a, padded[x + i]), b = std::max(b, padded[x + i]);
             tlo[(std::size_t)y * w + x] = a;
             thi[(std::size_t)y * w + x] = b;
         }
-    lo.assign(in.size(), 0);
-    hi.assign(in.size(), 0);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            float a = tlo[(std::size_t)y * w + x], b = thi[(std::size_t)y * w + x];
-            for (int j = std::max(0, y - radius); j <= std::min(h - 1, y + radius); ++j) {
-                a = std::min(a, tlo[(std::size_t)j * w + x]);
-                b = std::max(b, thi[(std::size_t)j * w + x]);
-            }
-            lo[(std::size_t)y * w + x] = a;
-            hi[(std::size_t)y * w + x] = b;
+    }
+    lo = tlo;
+    hi = thi;
+    for (int y = 0; y < h; ++y) {
+        float* l = &lo[(std::size_t)y * w];
+        float* u = &hi[(std::size_t)y * w];
+        for (int j = std::max(0, y - radius); j <= std::min(h - 1, y + radius); ++j) {
+            const float* sl = &tlo[(std::size_t)j * w];
+            const float* su = &thi[(std::size_t)j * w];
+            for (int x = 0; x < w; ++x) l[x] = std::min(l[x], sl[x]), u[x] = std::max(u[x], su[x]);
         }
+    }
 }
 
 std::vector<float> channelPlane(const Image& image, int c) {
@@ -599,11 +608,11 @@ std::vector<float> applyKernel(const std::vector<float>& luma, int width, int he
     return out;
 }
 
-ContrastGating contrastGating(const Image& base, const Image& presented, double tolerance) {
+ContrastGating contrastGating(const Image& base, const Image& presented, double tolerance, const Image* contrastOf) {
     ContrastGating g;
     const std::vector<float> lb = lumaPlane(base), lp = lumaPlane(presented);
     std::vector<float> lo, hi;
-    rangePlane(lb, base.width, base.height, 1, lo, hi);
+    rangePlane(contrastOf ? lumaPlane(*contrastOf) : lb, base.width, base.height, 1, lo, hi);
     std::array<double, kGatingBins> changed{}, relative{};
     for (std::size_t p = 0; p < lb.size(); ++p) {
         const double range = hi[p] - lo[p];
@@ -1057,6 +1066,21 @@ std::vector<bool> flatPixels(const Image& back, std::size_t& count) {
     return flat;
 }
 
+// The named shape's own map over every level: flat pixels show a few levels only, and the
+// shape they fit says what the others do.
+ColourCurve shaped(ColourCurve c) {
+    if (c.shape == CurveShape::Other || c.shape == CurveShape::Identity) return c;
+    for (int v = 0; v < 256; ++v) {
+        const double x = v / 255.0;
+        const double out = c.shape == CurveShape::Gain           ? c.gain * v
+                           : c.shape == CurveShape::Gamma        ? 255 * std::pow(x, c.gamma)
+                           : c.shape == CurveShape::LimitedRange ? kLimitedLow + x * (kLimitedHigh - kLimitedLow)
+                                                                 : c.low + x * (c.high - c.low);
+        for (auto& m : c.map) m[v] = (std::uint8_t)std::clamp(std::lround(out), 0L, 255L);
+    }
+    return c;
+}
+
 // Flat pixels fewer than this (share of the picture) say too little about the levels.
 constexpr double kMinFlatShare = 0.02;
 
@@ -1072,7 +1096,7 @@ void colourStep(const Image& back, const Image& presented, PresentationFigures& 
     if (f.everyPixel.shape != CurveShape::Identity) bases.push_back({CurveBase::EveryPixel, f.everyPixel});
     if (flatCount >= kMinFlatShare * back.pixels()) {
         ColourCurve c = fitColourCurve(back, presented, &flat);
-        if (c.shape != CurveShape::Identity) bases.push_back({CurveBase::FlatPixels, c});
+        if (c.shape != CurveShape::Identity) bases.push_back({CurveBase::FlatPixels, shaped(c)});
     }
     for (std::size_t i = 0; i < bases.size(); ++i) {
         Kernel k = fitKernel(i == 0 ? back : applyCurve(back, bases[i].second), presented);
@@ -1098,7 +1122,7 @@ PresentationFigures measurePresentation(const PresentationInput& in) {
     f.everyPixel = fitColourCurve(back, presented);
     colourStep(back, presented, f);
     const Image curved = applyCurve(back, f.curve);
-    f.gating = contrastGating(curved, presented, in.tolerance);
+    f.gating = contrastGating(curved, presented, in.tolerance, &back);
     f.range = rangeFigures(curved, presented, in.tolerance);
     if (in.referenceCoverage && in.bands && in.referenceCoverage->pixels() == back.pixels()) {
         f.edges = edgeFigures(curved, presented, *in.referenceCoverage, *in.bands, in.tolerance, in.reference);

@@ -81,8 +81,11 @@ struct ContrastGating {
 };
 
 // `base` is what the presented picture is compared with: the back buffer, or the back
-// buffer through the fitted colour curve. `tolerance` in 8-bit levels.
-ContrastGating contrastGating(const Image& base, const Image& presented, double tolerance);
+// buffer through the fitted colour curve. The pixels are binned by the luma range of
+// `contrastOf` (the back buffer itself, where a curve changed the levels), of `base`
+// without it. `tolerance` in 8-bit levels.
+ContrastGating contrastGating(const Image& base, const Image& presented, double tolerance,
+                              const Image* contrastOf = nullptr);
 
 // ----- range: overshoot and halo
 

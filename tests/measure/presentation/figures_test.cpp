@@ -199,7 +199,7 @@ Image zoom(const Image& in, double scale) {
     return out;
 }
 
-PresentationFigures measure(const Image& back, const Image& presented, double tolerance = 1) {
+PresentationFigures measured(const Image& back, const Image& presented, double tolerance = 1) {
     const Scene& s = scene();
     PresentationInput in;
     in.back = &back;
@@ -233,7 +233,7 @@ std::vector<Framebuffer> framebuffers() {
 
 TEST(PresentationFigures, AnUnchangedPictureIsTheIdentityEverywhere) {
     const Image& one = scene().one;
-    const PresentationFigures f = measure(one, one);
+    const PresentationFigures f = measured(one, one);
     EXPECT_EQ(f.differing, 0u);
     EXPECT_EQ(f.curve.shape, CurveShape::Identity);
     EXPECT_EQ(f.kernel.shape, KernelShape::Identity);
@@ -285,7 +285,7 @@ TEST(PresentationFigures, LinearFiltersGiveTheirKernelsAndNoGate) {
                               {boxFilter(fb.back, 2), KernelShape::Box, 2},
                               {convolve(fb.back, gaussian(1.2)), KernelShape::Gaussian, 5}};
         for (const Case& c : cases) {
-            const PresentationFigures f = measure(fb.back, c.picture, fb.tolerance);
+            const PresentationFigures f = measured(fb.back, c.picture, fb.tolerance);
             EXPECT_EQ(f.kernel.shape, c.shape) << (int)c.shape;
             EXPECT_LT(f.kernel.residual, 0.5) << (int)c.shape;
             EXPECT_GT(f.kernel.identityResidual, 5 * f.kernel.residual);
@@ -298,14 +298,14 @@ TEST(PresentationFigures, LinearFiltersGiveTheirKernelsAndNoGate) {
             EXPECT_LT(f.range.overshootShare, 0.01) << (int)c.shape;
             EXPECT_FALSE(f.scale.resampled) << (int)c.shape;
         }
-        EXPECT_NEAR(measure(fb.back, boxFilter(fb.back, 2), fb.tolerance).kernel.centreX, 0.5, 0.02);
+        EXPECT_NEAR(measured(fb.back, boxFilter(fb.back, 2), fb.tolerance).kernel.centreX, 0.5, 0.02);
     }
 }
 
 TEST(PresentationFigures, SharpeningHasNegativeLobesAndOvershoots) {
     for (const Framebuffer& fb : framebuffers()) {
         SCOPED_TRACE(fb.bits.g);
-        const PresentationFigures f = measure(fb.back, unsharp(fb.back, 1.0, 0.6), fb.tolerance);
+        const PresentationFigures f = measured(fb.back, unsharp(fb.back, 1.0, 0.6), fb.tolerance);
         EXPECT_EQ(f.kernel.shape, KernelShape::Sharpening);
         EXPECT_LT(f.kernel.negativeSum, -0.2);
         EXPECT_GT(f.range.overshootShare, 0.2);
@@ -321,10 +321,35 @@ TEST(PresentationFigures, AContrastGatedChangeGivesItsThreshold) {
     for (const Framebuffer& fb : framebuffers()) {
         for (double threshold : {0.1, 0.25}) {
             SCOPED_TRACE(testing::Message() << fb.bits.g << " bits, threshold " << threshold);
-            const PresentationFigures f = measure(fb.back, gatedBlur(fb.back, threshold), fb.tolerance);
+            const PresentationFigures f = measured(fb.back, gatedBlur(fb.back, threshold), fb.tolerance);
             EXPECT_TRUE(f.gating.gated);
             EXPECT_NEAR(f.gating.threshold, threshold, 0.03);
             EXPECT_LT(f.range.overshootShare, 0.01);
+        }
+    }
+}
+
+TEST(PresentationFigures, AColourCurveAfterAFilterIsToldApartFromIt) {
+    const std::function<double(double)> limited = [](double v) { return 16 + v * 219 / 255; };
+    const std::function<double(double)> gamma = [](double v) { return 255 * std::pow(v / 255, 1.8); };
+    for (const Framebuffer& fb : framebuffers()) {
+        for (const auto& [curve, shape] :
+             {std::pair{limited, CurveShape::LimitedRange}, std::pair{gamma, CurveShape::Gamma}}) {
+            SCOPED_TRACE(testing::Message() << fb.bits.g << " bits, shape " << (int)shape);
+            const PresentationFigures blur = measured(fb.back, mapLevels(boxFilter(fb.back, 3), curve), fb.tolerance);
+            // Every pixel's curve is diluted by the blur; the flat pixels' is not.
+            EXPECT_GT(blur.everyPixel.residual, 5);
+            EXPECT_EQ(blur.curveBase, CurveBase::FlatPixels);
+            EXPECT_EQ(blur.curve.shape, shape);
+            EXPECT_EQ(blur.kernel.shape, KernelShape::Box);
+            const PresentationFigures gate =
+                measured(fb.back, mapLevels(gatedBlur(fb.back, 0.15), curve), fb.tolerance);
+            EXPECT_EQ(gate.curve.shape, shape);
+            EXPECT_TRUE(gate.gating.gated);
+            EXPECT_NEAR(gate.gating.threshold, 0.15, 0.03);
+            const PresentationFigures sharp =
+                measured(fb.back, mapLevels(unsharp(fb.back, 1.0, 0.6), curve), fb.tolerance);
+            EXPECT_EQ(sharp.kernel.shape, KernelShape::Sharpening);
         }
     }
 }
@@ -403,7 +428,7 @@ TEST(PresentationFigures, ResampledPicturesAreScaled) {
     EXPECT_FALSE(same.resampled);
     EXPECT_GT(same.tiles, 2);
     Image larger(kW * 2, kH * 2);
-    const PresentationFigures f = measure(one, larger);
+    const PresentationFigures f = measured(one, larger);
     EXPECT_FALSE(f.sameSize);
     EXPECT_TRUE(f.scale.resampled);
     EXPECT_DOUBLE_EQ(f.scale.scaleX, 2);

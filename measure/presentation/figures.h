@@ -36,8 +36,9 @@ struct ColourCurve {
 };
 
 // Best per-channel monotone map (pool-adjacent-violators on each level's mean, weighted by
-// its count) from `back` to `presented`, both the same size, and its shape.
-ColourCurve fitColourCurve(const Image& back, const Image& presented);
+// its count) from `back` to `presented`, both the same size, and its shape. Fitted on the
+// pixels `fitOn` marks (every pixel without it); the residual is always over every pixel.
+ColourCurve fitColourCurve(const Image& back, const Image& presented, const std::vector<bool>* fitOn = nullptr);
 Image applyCurve(const Image& image, const ColourCurve& curve);
 
 // ----- linear filter: the least-squares kernel
@@ -66,8 +67,9 @@ std::vector<float> applyKernel(const std::vector<float>& luma, int width, int he
 
 // ----- contrast gating
 
-// The luma range over 3 x 3 binned into kGatingBins equal bins of 0..1.
-constexpr int kGatingBins = 32;
+// The luma range over 3 x 3 binned into kGatingBins equal bins of 0..1: 4 levels each,
+// fine enough for FXAA's lowest published threshold (0.0312).
+constexpr int kGatingBins = 64;
 
 struct ContrastGating {
     std::array<double, kGatingBins + 1> edges{};       // bin edges in luma
@@ -79,8 +81,11 @@ struct ContrastGating {
 };
 
 // `base` is what the presented picture is compared with: the back buffer, or the back
-// buffer through the fitted colour curve. `tolerance` in 8-bit levels.
-ContrastGating contrastGating(const Image& base, const Image& presented, double tolerance);
+// buffer through the fitted colour curve. The pixels are binned by the luma range of
+// `contrastOf` (the back buffer itself, where a curve changed the levels), of `base`
+// without it. `tolerance` in 8-bit levels.
+ContrastGating contrastGating(const Image& base, const Image& presented, double tolerance,
+                              const Image* contrastOf = nullptr);
 
 // ----- range: overshoot and halo
 
@@ -105,14 +110,21 @@ struct EdgeFigures {
     double edgeError = 0;           // coverage recovered from the picture against the reference's, levels RMS
     double oneSampleEdgeError = 0;  // ... from the one-sample frame, the same pixels
     std::size_t edgePixels = 0;     // the pixels the two errors are taken over
+    bool fromCoverage = false;      // the errors are coverage passes' (coverageEdgeError)
 };
 
 // `oneSample` is the back buffer (the staircase), `picture` what became of it;
 // `referenceCoverage` the reference's coverage pass (blades black on white), `bands` its
 // regions. A pixel's coverage is read from where its colour lies between the nearby
-// covered and uncovered colours of the one-sample frame.
+// covered and uncovered colours of the one-sample frame, and compared with the reference's
+// coverage pass, or, where `reference` is given, with the reference's colours read the
+// same way (which leaves the texture under the edge out of the error).
 EdgeFigures edgeFigures(const Image& oneSample, const Image& picture, const Image& referenceCoverage,
-                        const Bands& bands, double tolerance);
+                        const Bands& bands, double tolerance, const Image* reference = nullptr);
+// The geometric edge score over the edge pixels and the band beside them: a coverage pass
+// of the picture (the family over the one-sample coverage pass, or a presented coverage
+// frame) against the reference's, RMSE in levels.
+double coverageEdgeError(const Image& pictureCoverage, const Image& referenceCoverage, const Bands& bands);
 
 // ----- texture detail kept
 
@@ -171,15 +183,27 @@ struct PresentationInput {
     const Image* reference = nullptr;  // the many-sample reference; null: no detail or edge figures
     const Image* referenceCoverage = nullptr;
     const Bands* bands = nullptr;
+    // Coverage passes of the presented picture and of the one-sample frame, where the caller
+    // has them: the edge errors are then the geometric edge score's.
+    const Image* presentedCoverage = nullptr;
+    const Image* oneSampleCoverage = nullptr;
     const std::vector<Landmark>* landmarks = nullptr;
     double tolerance = 1;  // 8-bit levels: the framebuffer's quantisation step
 };
+
+enum class CurveBase : std::uint8_t { Identity, EveryPixel, FlatPixels };
 
 struct PresentationFigures {
     bool sameSize = true;
     std::size_t differing = 0;  // pixels beyond the tolerance against the back buffer
     double rmse = 0;            // against the back buffer
+    // The curve on every pixel: its residual says whether the change is pointwise.
+    ColourCurve everyPixel;
+    // The colour step the spatial figures are read after: the identity, `everyPixel`, or
+    // the curve of the pixels whose 5 x 5 is flat (which no filter of up to 5 x 5 changes,
+    // so a blur cannot dilute it), whichever leaves the kernel the least residual.
     ColourCurve curve;
+    CurveBase curveBase = CurveBase::Identity;
     Kernel kernel;  // after the curve
     ContrastGating gating;
     RangeFigures range;

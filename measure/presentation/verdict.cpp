@@ -1,14 +1,247 @@
 #include "measure/presentation/verdict.h"
 
+#include "measure/core/parallel.h"
+
+#include <algorithm>
+#include <cmath>
+
 namespace measure {
 
-std::vector<FamilyDistance> familyDistances(const std::vector<FamilyCandidate>&, const Image&, const Image&, double,
-                                            const LevelMap*) {
-    return {};
+namespace {
+
+// Below this share of pixels beyond the tolerance the presented picture is the back
+// buffer: a pointer or an overlay's few pixels are not what presentation did. The families
+// over the synthetic frame change 4 % (FXAA) to 60 % (the blurs) of its pixels.
+constexpr double kUnchangedShare = 0.001;
+// A curve alone explains the change when its residual (levels RMS, every pixel) is this
+// close to the tolerance's rounding; FXAA's few changed pixels leave 3 levels and more on
+// the synthetic frame (its 4 % changed by 20 levels RMS), a colour map 0.5.
+constexpr double kPointwiseLevels = 1.5;
+// A member explains the spatial change when its RMSE over the changed pixels is within
+// this many levels, plus half the tolerance (a coarser framebuffer rounds the picture the
+// member is not). The members over the synthetic frame are exact (0) in 8 bits and within
+// 2.6 levels in 5-6-5; the nearest other member of a family lies 4 levels and more away.
+constexpr double kMemberFitLevels = 3.0;
+// Share of the changed pixels that leave their 3 x 3 range beyond which the change is a
+// sharpening: averages (blurs, anti-aliasing) never leave it, so only rounding does;
+// unsharp masking and CAS push most pixels beside an edge past it.
+constexpr double kOvershootShare = 0.15;
+// A kernel explains the change when it removes this share of the identity's residual and
+// more: rounding leaves a linear filter's residual near half a level.
+constexpr double kLinearShare = 0.8;
+// Negative lobes (minus the sum of negative weights) that make a linear kernel a sharpening
+// rather than a least-squares fit's noise around a blur.
+constexpr double kNegativeLobes = 0.05;
+
+// Every pixel's three channels through the curve.
+Image mapped(const Image& image, const LevelMap& curve) {
+    Image out = image;
+    for (std::size_t i = 0; i < out.rgb.size(); ++i) out.rgb[i] = curve[i % 3][out.rgb[i]];
+    return out;
 }
-PresentationVerdict judgePresentation(const PresentationEvidence&, const std::vector<FamilyDistance>&) {
-    return {{PresentationStep{}}, {}, {}, {}, {}};
+
+// RMSE of `a` against `b` over the pixels where either differs from `base` by more than
+// the tolerance in some channel: the part of the picture a filter touched.
+double changedRmse(const Image& a, const Image& b, const Image& base, double tolerance) {
+    double sum = 0;
+    std::size_t n = 0;
+    for (std::size_t p = 0; p < base.pixels(); ++p) {
+        bool changed = false;
+        for (int c = 0; c < 3; ++c) {
+            const std::size_t i = p * 3 + c;
+            changed =
+                changed || std::abs(a.rgb[i] - base.rgb[i]) > tolerance || std::abs(b.rgb[i] - base.rgb[i]) > tolerance;
+        }
+        if (!changed) continue;
+        for (int c = 0; c < 3; ++c) {
+            const double d = (double)a.rgb[p * 3 + c] - b.rgb[p * 3 + c];
+            sum += d * d;
+        }
+        n += 3;
+    }
+    return n ? std::sqrt(sum / n) : 0.0;
 }
-PresentationClass classOf(Family) { return PresentationClass::Unexplained; }
+
+bool hasColourStep(const std::vector<FamilyStep>& steps) {
+    return std::any_of(steps.begin(), steps.end(), [](const FamilyStep& s) { return s.family == Family::Colour; });
+}
+
+ColourShape colourShapeOf(CurveShape shape) {
+    switch (shape) {
+        case CurveShape::Identity: return ColourShape::Identity;
+        case CurveShape::Gain: return ColourShape::Gain;
+        case CurveShape::Gamma: return ColourShape::Gamma;
+        case CurveShape::LimitedRange: return ColourShape::LimitedRange;
+        default: return ColourShape::Curve;
+    }
+}
+
+FilterShape filterShapeOf(KernelShape shape) {
+    switch (shape) {
+        case KernelShape::Identity: return FilterShape::Identity;
+        case KernelShape::Box: return FilterShape::Box;
+        case KernelShape::Tent: return FilterShape::Tent;
+        case KernelShape::Gaussian: return FilterShape::Gaussian;
+        default: return FilterShape::Other;
+    }
+}
+
+// Pixel-weighted mean of the detail kept over the landmarks that have detail.
+double meanKept(const std::vector<DetailKept>& detail) {
+    double sum = 0, weight = 0;
+    for (const DetailKept& d : detail)
+        if (d.hasDetail) {
+            sum += d.kept * (double)d.pixels;
+            weight += (double)d.pixels;
+        }
+    return weight > 0 ? sum / weight : 1.0;
+}
+
+// The step a class stands for, with the figures that name it measured on the picture.
+PresentationStep stepOf(PresentationClass cls, const PresentationEvidence& e) {
+    PresentationStep s;
+    s.cls = cls;
+    switch (cls) {
+        case PresentationClass::ColourChanged:
+            s.colour = e.colour;
+            s.gamma = e.gamma, s.gain = e.gain, s.low = e.low, s.high = e.high;
+            break;
+        case PresentationClass::Filter:
+            s.filter = e.filter;
+            s.kernelSide = e.kernelSide, s.kernel = e.kernel, s.sigma = e.sigma;
+            break;
+        case PresentationClass::Morphological:
+            s.threshold = e.threshold, s.reach = e.reach, s.detailKept = e.detailKept;
+            break;
+        case PresentationClass::Sharpening: s.strength = -e.negativeSum; break;
+        default: break;
+    }
+    return s;
+}
+
+// The closest single member of the families a class stands for, into the step.
+void closestMember(PresentationStep& step, const std::vector<FamilyDistance>& sorted, bool colourChanged) {
+    for (const FamilyDistance& d : sorted)
+        if (d.steps.size() == 1 && classOf(d.steps[0].family) == step.cls && d.afterCurve == colourChanged) {
+            step.closest = d.name, step.member = d.steps[0], step.distance = d.distance;
+            return;
+        }
+}
+
+// The steps a fitting candidate names, each with the picture's figures and its member.
+std::vector<PresentationStep> stepsOfMember(const FamilyDistance& best, const PresentationEvidence& e) {
+    std::vector<PresentationStep> steps;
+    for (const FamilyStep& m : best.steps) {
+        PresentationStep s = stepOf(classOf(m.family), e);
+        s.closest = best.name, s.member = m, s.distance = best.distance;
+        if (m.family == Family::Box) s.filter = FilterShape::Box;
+        if (m.family == Family::Tent) s.filter = FilterShape::Tent;
+        if (m.family == Family::Gaussian) s.filter = FilterShape::Gaussian, s.sigma = m.sigma;
+        steps.push_back(s);
+    }
+    if (best.afterCurve) steps.push_back(stepOf(PresentationClass::ColourChanged, e));
+    return steps;
+}
+
+// The spatial class the figures say, where no member fits.
+PresentationClass spatialClassOf(const PresentationEvidence& e) {
+    const bool linear = e.identityResidual > 0 && e.kernelResidual <= (1 - kLinearShare) * e.identityResidual;
+    if (e.overshootShare > kOvershootShare || (linear && -e.negativeSum > kNegativeLobes))
+        return PresentationClass::Sharpening;
+    if (e.gated) return PresentationClass::Morphological;
+    if (linear && e.filter != FilterShape::Identity) return PresentationClass::Filter;
+    return PresentationClass::Unexplained;
+}
+
+}  // namespace
+
+PresentationClass classOf(Family family) {
+    switch (family) {
+        case Family::Fxaa:
+        case Family::Mlaa: return PresentationClass::Morphological;
+        case Family::Unsharp:
+        case Family::Cas: return PresentationClass::Sharpening;
+        case Family::Box:
+        case Family::Tent:
+        case Family::Gaussian: return PresentationClass::Filter;
+        case Family::Colour: return PresentationClass::ColourChanged;
+    }
+    return PresentationClass::Unexplained;
+}
+
+PresentationEvidence evidenceOf(const PresentationFigures& f, const PresentationInput& in) {
+    PresentationEvidence e;
+    e.sameSize = f.sameSize && !f.scale.resampled;
+    e.tolerance = in.tolerance;
+    const std::size_t pixels = in.back ? in.back->pixels() : 0;
+    e.changedShare = pixels ? (double)f.differing / (double)pixels : 0.0;
+    e.colour = colourShapeOf(f.curve.shape);
+    e.colourResidual = f.curve.residual;
+    e.gamma = f.curve.gamma, e.gain = f.curve.gain, e.low = f.curve.low, e.high = f.curve.high;
+    e.filter = filterShapeOf(f.kernel.shape);
+    e.kernelSide = f.kernel.side, e.kernel = f.kernel.weights;
+    e.kernelResidual = f.kernel.residual, e.identityResidual = f.kernel.identityResidual;
+    e.negativeSum = f.kernel.negativeSum, e.sigma = f.kernel.sigma, e.boxSide = f.kernel.boxSide;
+    e.gated = f.gating.gated, e.threshold = f.gating.threshold;
+    e.overshootShare = f.range.overshootShare, e.haloWidth = f.range.haloWidth;
+    e.reach = f.edges.reachMean;
+    e.edgeError = f.edges.edgeError, e.oneSampleEdgeError = f.edges.oneSampleEdgeError;
+    e.detailKept = meanKept(f.detail), e.backDetailKept = meanKept(f.backDetail);
+    return e;
+}
+
+std::vector<FamilyDistance> familyDistances(const std::vector<FamilyCandidate>& candidates, const Image& presented,
+                                            const Image& oneSample, double tolerance, const LevelMap* curve) {
+    const std::size_t n = candidates.size();
+    std::vector<FamilyDistance> out(curve ? 2 * n : n);
+    const Image curvedBase = curve ? mapped(oneSample, *curve) : Image();
+    forEachInParallel(out.size(), [&](std::size_t i) {
+        const FamilyCandidate& c = candidates[i % n];
+        FamilyDistance& d = out[i];
+        d.index = i % n, d.name = c.name, d.steps = c.steps, d.afterCurve = i >= n;
+        if (!d.afterCurve)
+            d.distance = changedRmse(presented, c.image, oneSample, tolerance);
+        else if (!hasColourStep(c.steps))
+            d.distance = changedRmse(presented, mapped(c.image, *curve), curvedBase, tolerance);
+        else
+            d.distance = std::numeric_limits<double>::infinity();  // the curve stands for its colour map
+    });
+    std::erase_if(out, [](const FamilyDistance& d) { return std::isinf(d.distance); });
+    std::stable_sort(out.begin(), out.end(),
+                     [](const FamilyDistance& a, const FamilyDistance& b) { return a.distance < b.distance; });
+    return out;
+}
+
+PresentationVerdict judgePresentation(const PresentationEvidence& e, const std::vector<FamilyDistance>& distances) {
+    PresentationVerdict v;
+    v.distances = distances;
+    std::stable_sort(v.distances.begin(), v.distances.end(),
+                     [](const FamilyDistance& a, const FamilyDistance& b) { return a.distance < b.distance; });
+    if (!e.sameSize) return v.steps = {stepOf(PresentationClass::Scaled, e)}, v;
+    if (e.changedShare <= kUnchangedShare) return v.steps = {stepOf(PresentationClass::Unchanged, e)}, v;
+    const bool colourChanged = e.colour != ColourShape::Identity;
+    if (colourChanged && e.colourResidual <= kPointwiseLevels + e.tolerance / 2)
+        return v.steps = {stepOf(PresentationClass::ColourChanged, e)}, v;
+    // With a colour change, the members compared after the curve, or chained with a map.
+    std::vector<FamilyDistance> eligible;
+    for (const FamilyDistance& d : v.distances)
+        if (colourChanged ? d.afterCurve || hasColourStep(d.steps) : !d.afterCurve) eligible.push_back(d);
+    if (!eligible.empty()) {
+        const FamilyDistance& best = eligible.front();
+        v.closest = best.name, v.distance = best.distance;
+        for (const FamilyDistance& d : eligible)
+            if (d.name != best.name) {
+                v.margin = d.distance - best.distance;
+                break;
+            }
+        if (best.distance <= kMemberFitLevels + e.tolerance / 2) return v.steps = stepsOfMember(best, e), v;
+    }
+    PresentationStep step = stepOf(spatialClassOf(e), e);
+    closestMember(step, eligible, colourChanged);
+    step.unmodelled = step.cls == PresentationClass::Morphological;
+    v.steps.push_back(step);
+    if (colourChanged) v.steps.push_back(stepOf(PresentationClass::ColourChanged, e));
+    return v;
+}
 
 }  // namespace measure

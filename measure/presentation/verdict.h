@@ -7,6 +7,7 @@
 
 #include "measure/core/metrics.h"
 #include "measure/presentation/families.h"
+#include "measure/presentation/figures.h"
 
 #include <array>
 #include <cstddef>
@@ -47,9 +48,10 @@ struct PresentationEvidence {
     FilterShape filter = FilterShape::Identity;
     int kernelSide = 1;
     std::vector<double> kernel{1.0};
-    double kernelResidual = 0;  // RMSE in levels after the kernel
-    double negativeSum = 0;     // sum of the kernel's negative weights
-    double sigma = 0;           // Gaussian width where the shape is one
+    double kernelResidual = 0;    // RMSE in levels after the kernel
+    double identityResidual = 0;  // ... with the identity kernel: what a linear filter must explain
+    double negativeSum = 0;       // sum of the kernel's negative weights
+    double sigma = 0;             // Gaussian width where the shape is one
     int boxSide = 0;
     // Changes against the back buffer's local contrast (3 x 3 luma range).
     bool gated = false;
@@ -61,9 +63,14 @@ struct PresentationEvidence {
     double reach = 0;
     // Edge error against the reference's coverage, of the picture and of the one-sample frame.
     double edgeError = 0, oneSampleEdgeError = 0;
-    // Share of the reference's texture detail kept, over every landmark.
+    // Share of the reference's texture detail kept, over every landmark with detail: by the
+    // presented picture, and by the back buffer it was made from.
     double detailKept = 1;
+    double backDetailKept = 1;
 };
+
+// The evidence from the measured figures; `in` is what they were measured on.
+PresentationEvidence evidenceOf(const PresentationFigures& figures, const PresentationInput& in);
 
 // One candidate's distance to the presented picture: RMSE in levels over the pixels that
 // either changed from the one-sample frame. `afterCurve`: compared after the measured
@@ -102,7 +109,7 @@ struct PresentationStep {
     double detailKept = 1;
     bool unmodelled = false;  // the evidence says morphological and no family member fits
     // Sharpening
-    double strength = 0;  // the kernel's negative lobes, as a share of its sum
+    double strength = 0;  // the fitted kernel's negative lobes (minus their sum; the kernel sums to about 1)
     // Morphological, Sharpening, Filter: the closest member of the step's families
     std::string closest;
     FamilyStep member;

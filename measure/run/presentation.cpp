@@ -19,63 +19,6 @@ Bands bandsOf(const Masks& m, int width, int height) {
     return makeBands(regions, width, height);
 }
 
-ColourShape colourShapeOf(CurveShape shape) {
-    switch (shape) {
-        case CurveShape::Identity: return ColourShape::Identity;
-        case CurveShape::Gain: return ColourShape::Gain;
-        case CurveShape::Gamma: return ColourShape::Gamma;
-        case CurveShape::LimitedRange: return ColourShape::LimitedRange;
-        case CurveShape::Levels:
-        case CurveShape::Other: return ColourShape::Curve;
-    }
-    return ColourShape::Curve;
-}
-
-// A sharpening kernel is named by its negative lobes in the verdict, not by its shape.
-FilterShape filterShapeOf(KernelShape shape) {
-    switch (shape) {
-        case KernelShape::Identity: return FilterShape::Identity;
-        case KernelShape::Box: return FilterShape::Box;
-        case KernelShape::Tent: return FilterShape::Tent;
-        case KernelShape::Gaussian: return FilterShape::Gaussian;
-        case KernelShape::Sharpening:
-        case KernelShape::Other: return FilterShape::Other;
-    }
-    return FilterShape::Other;
-}
-
-// The figures the verdict reads, from the measured ones.
-PresentationEvidence evidenceFrom(const PresentationFigures& f, double tolerance) {
-    PresentationEvidence e;
-    e.sameSize = f.sameSize;
-    e.tolerance = tolerance;
-    e.changedShare = f.range.changedShare;
-    e.colour = colourShapeOf(f.curve.shape);
-    e.colourResidual = f.curve.residual;
-    e.gamma = f.curve.gamma;
-    e.gain = f.curve.gain;
-    e.low = f.curve.low;
-    e.high = f.curve.high;
-    e.filter = filterShapeOf(f.kernel.shape);
-    e.kernelSide = f.kernel.side;
-    e.kernel = f.kernel.weights;
-    e.kernelResidual = f.kernel.residual;
-    e.negativeSum = f.kernel.negativeSum;
-    e.sigma = f.kernel.sigma;
-    e.boxSide = f.kernel.boxSide;
-    e.gated = f.gating.gated;
-    e.threshold = f.gating.threshold;
-    e.overshootShare = f.range.overshootShare;
-    e.haloWidth = f.range.haloWidth;
-    e.reach = f.edges.reachMean;
-    e.edgeError = f.edges.edgeError;
-    e.oneSampleEdgeError = f.edges.oneSampleEdgeError;
-    // The interiors' figure: every landmark lies inside them.
-    for (const DetailKept& d : f.detail)
-        if (d.kind == LandmarkKind::Interiors && d.hasDetail) e.detailKept = d.kept;
-    return e;
-}
-
 // The presented picture's figures against the window's capture, where both are there and
 // of one size; else the reason, for the report.
 void presentationFigures(Session& s, const std::vector<Landmark>& landmarks) {
@@ -100,7 +43,7 @@ void presentationFigures(Session& s, const std::vector<Landmark>& landmarks) {
     // The comparison's own tolerance, at least the one level an 8-bit framebuffer rounds to.
     in.tolerance = std::max(1, r.presented.tolerance);
     out.figures = measurePresentation(in);
-    out.evidence = evidenceFrom(out.figures, in.tolerance);
+    out.evidence = evidenceOf(out.figures, in);
     if (out.figures.sameSize) {
         // The families made over the back buffer, the frame presentation started from.
         const std::vector<FamilyCandidate> candidates = presentationCandidates(window->image);

@@ -97,10 +97,14 @@ json gatingJson(const ContrastGating& g) {
 json figuresJson(const PresentationFigures& f) {
     const ColourCurve& c = f.curve;
     json j = {{"differing_pixels", f.differing}, {"rmse", jsonFigure(f.rmse)}};
-    j["colour_curve"] = {{"shape", curveShapeName(c.shape)}, {"residual", jsonFigure(c.residual)},
-                         {"deviation", jsonFigure(c.deviation)}, {"shape_error", jsonFigure(c.shapeError)},
-                         {"gamma", jsonFigure(c.gamma)},       {"gain", jsonFigure(c.gain)},
-                         {"low", c.low},                       {"high", c.high}};
+    j["colour_curve"] = {{"shape", curveShapeName(c.shape)},
+                         {"residual", jsonFigure(c.residual)},
+                         {"deviation", jsonFigure(c.deviation)},
+                         {"shape_error", jsonFigure(c.shapeError)},
+                         {"gamma", jsonFigure(c.gamma)},
+                         {"gain", jsonFigure(c.gain)},
+                         {"low", c.low},
+                         {"high", c.high}};
     j["kernel"] = kernelJson(f.kernel);
     j["contrast_gating"] = gatingJson(f.gating);
     j["range"] = {{"changed_pixels", f.range.changed},
@@ -117,10 +121,12 @@ json figuresJson(const PresentationFigures& f) {
                       {"edge_error", jsonFigure(f.edges.edgeError)},
                       {"one_sample_edge_error", jsonFigure(f.edges.oneSampleEdgeError)},
                       {"edge_pixels", f.edges.edgePixels}};
-    j["scale"] = {{"same_size", f.scale.sameSize},       {"scale", {jsonFigure(f.scale.scaleX), jsonFigure(f.scale.scaleY)}},
+    j["scale"] = {{"same_size", f.scale.sameSize},
+                  {"scale", {jsonFigure(f.scale.scaleX), jsonFigure(f.scale.scaleY)}},
                   {"shift", {jsonFigure(f.scale.shiftX), jsonFigure(f.scale.shiftY)}},
                   {"shift_spread", jsonFigure(f.scale.shiftSpread)},
-                  {"tiles", f.scale.tiles},              {"resampled", f.scale.resampled}};
+                  {"tiles", f.scale.tiles},
+                  {"resampled", f.scale.resampled}};
     j["detail"] = detailJson(f.detail);
     j["back_buffer_detail"] = detailJson(f.backDetail);
     return j;
@@ -177,7 +183,8 @@ void addPresentationJson(json& presented, const Results& r) {
     j["distances"] = json::array();
     for (std::size_t i = 0; i < p.verdict.distances.size() && i < kListedDistances; ++i) {
         const FamilyDistance& d = p.verdict.distances[i];
-        j["distances"].push_back({{"name", d.name}, {"after_curve", d.afterCurve}, {"distance", jsonFigure(d.distance)}});
+        j["distances"].push_back(
+            {{"name", d.name}, {"after_curve", d.afterCurve}, {"distance", jsonFigure(d.distance)}});
     }
     j["landmark_pixels"] = json::object();
     for (const auto& [kind, pixels] : p.landmarkPixels) j["landmark_pixels"][landmarkName(kind)] = pixels;
@@ -243,7 +250,8 @@ bool writePresentationFiles(const Results& r, const Image& backBuffer, const std
     if (p.figures.sameSize &&
         !writePng(dir + "/" + files::kChangeMap, changeMap(backBuffer, r.presented.image, r.presented.tolerance)))
         return failed = files::kChangeMap, false;
-    if (!writeText(dir + "/" + files::kGatingPlot, gatingPlot(p.figures.gating))) return failed = files::kGatingPlot, false;
+    if (!writeText(dir + "/" + files::kGatingPlot, gatingPlot(p.figures.gating)))
+        return failed = files::kGatingPlot, false;
     return true;
 }
 
@@ -308,10 +316,10 @@ std::string presentationHtml(const Results& r) {
         } else {
             const PresentationFigures& f = p.figures;
             h << "<p id='presentation'>Presentation verdict: <b>" << escapeMarkup(presentationVerdictText(p.verdict))
-              << "</b>.</p>\n<ul><li>Colour: best per-channel curve " << curveShapeName(f.curve.shape)
-              << ", residual " << formatFigure(f.curve.residual, 2) << " levels.</li><li>Linear filter: "
-              << f.kernel.side << "&times;" << f.kernel.side << " kernel, " << kernelShapeName(f.kernel.shape)
-              << ", residual " << formatFigure(f.kernel.residual, 2) << " levels (identity "
+              << "</b>.</p>\n<ul><li>Colour: best per-channel curve " << curveShapeName(f.curve.shape) << ", residual "
+              << formatFigure(f.curve.residual, 2) << " levels.</li><li>Linear filter: " << f.kernel.side << "&times;"
+              << f.kernel.side << " kernel, " << kernelShapeName(f.kernel.shape) << ", residual "
+              << formatFigure(f.kernel.residual, 2) << " levels (identity "
               << formatFigure(f.kernel.identityResidual, 2) << "), negative weights "
               << formatFigure(f.kernel.negativeSum, 3) << ".</li><li>Contrast gating: "
               << (f.gating.gated ? "changes begin at a luma range of " + formatFigure(f.gating.threshold, 2)

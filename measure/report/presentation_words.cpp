@@ -15,8 +15,10 @@ std::string colourText(const PresentationStep& s) {
         case ColourShape::Gain: return "a colour gain of " + formatFigure(s.gain, 2);
         case ColourShape::Gamma: return "a gamma curve (exponent " + formatFigure(s.gamma, 2) + ")";
         case ColourShape::LimitedRange:
-            return "limited-range RGB (levels squeezed into " + std::to_string(s.low) + "-" + std::to_string(s.high) + ")";
-        case ColourShape::Curve: return "a colour curve (levels " + std::to_string(s.low) + "-" + std::to_string(s.high) + ")";
+            return "limited-range RGB (levels squeezed into " + std::to_string(s.low) + "-" + std::to_string(s.high) +
+                   ")";
+        case ColourShape::Curve:
+            return "a colour curve (levels " + std::to_string(s.low) + "-" + std::to_string(s.high) + ")";
     }
     return "a colour change";
 }
@@ -58,7 +60,8 @@ const char* presentationClassName(PresentationClass cls) {
 
 std::string presentationVerdictName(const PresentationVerdict& v) {
     std::string name;
-    for (const PresentationStep& s : v.steps) name += (name.empty() ? "" : "+") + std::string(presentationClassName(s.cls));
+    for (const PresentationStep& s : v.steps)
+        name += (name.empty() ? "" : "+") + std::string(presentationClassName(s.cls));
     return name.empty() ? "unchanged" : name;
 }
 
@@ -88,8 +91,8 @@ std::string presentationStepText(const PresentationStep& s) {
         case PresentationClass::ColourChanged: return colourText(s);
         case PresentationClass::Filter: return filterText(s) + closestText(s);
         case PresentationClass::Morphological: {
-            std::string text = s.unmodelled ? "a morphological filter the tool does not model"
-                                            : "morphological anti-aliasing";
+            std::string text =
+                s.unmodelled ? "a morphological filter the tool does not model" : "morphological anti-aliasing";
             text += " (";
             if (std::isfinite(s.threshold)) text += "threshold about " + formatFigure(s.threshold, 2) + " luma, ";
             text += "reaching " + formatFigure(s.reach, 1) + " pixels along edges, " + percent(s.detailKept) +

@@ -44,7 +44,8 @@ void presentationFigures(Session& s, const std::vector<Landmark>& landmarks) {
     in.tolerance = std::max(1, r.presented.tolerance);
     out.figures = measurePresentation(in);
     out.evidence = evidenceOf(out.figures, in);
-    if (out.figures.sameSize) {
+    // An unchanged picture needs no candidates: nothing is there for them to explain.
+    if (out.figures.sameSize && out.figures.differing > 0) {
         // The families made over the back buffer, the frame presentation started from.
         const std::vector<FamilyCandidate> candidates = presentationCandidates(window->image);
         out.candidates = candidates.size();

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace measure {
@@ -1123,30 +1124,40 @@ PresentationFigures measurePresentation(const PresentationInput& in) {
     PresentationFigures f;
     const Image& back = *in.back;
     const Image& presented = *in.presented;
-    f.scale = scaleFigures(back, presented);
-    f.sameSize = f.scale.sameSize;
-    if (!f.sameSize) return f;
+    f.sameSize = back.width == presented.width && back.height == presented.height;
+    if (!f.sameSize) {
+        f.scale = scaleFigures(back, presented);
+        return f;
+    }
     for (std::size_t p = 0; p < back.pixels(); ++p) f.differing += pixelChange(back, presented, p) > in.tolerance;
     f.rmse = rmse(back, presented);
     f.everyPixel = fitColourCurve(back, presented);
     colourStep(back, presented, f);
     const Image curved = applyCurve(back, f.curve);
-    f.gating = contrastGating(curved, presented, in.tolerance, &back);
-    f.range = rangeFigures(curved, presented, in.tolerance);
-    if (in.referenceCoverage && in.bands && in.referenceCoverage->pixels() == back.pixels()) {
-        f.edges = edgeFigures(curved, presented, *in.referenceCoverage, *in.bands, in.tolerance, in.reference);
-        if (in.presentedCoverage && in.oneSampleCoverage) {
-            f.edges.edgeError = coverageEdgeError(*in.presentedCoverage, *in.referenceCoverage, *in.bands);
-            f.edges.oneSampleEdgeError = coverageEdgeError(*in.oneSampleCoverage, *in.referenceCoverage, *in.bands);
-            f.edges.fromCoverage = true;
-        }
-        f.hasEdges = true;
-    }
-    if (in.reference && in.landmarks) {
-        const DetailReference ref = prepareDetail(*in.reference);
-        f.detail = detailKept(ref, presented, *in.landmarks);
-        f.backDetail = detailKept(ref, back, *in.landmarks);
-    }
+    // The figures after the colour step depend on it alone, not on each other.
+    const bool edges = in.referenceCoverage && in.bands && in.referenceCoverage->pixels() == back.pixels();
+    const bool detail = in.reference && in.landmarks;
+    const std::function<void()> tasks[] = {
+        [&] { f.gating = contrastGating(curved, presented, in.tolerance, &back); },
+        [&] { f.range = rangeFigures(curved, presented, in.tolerance); },
+        [&] {
+            if (!edges) return;
+            f.edges = edgeFigures(curved, presented, *in.referenceCoverage, *in.bands, in.tolerance, in.reference);
+            if (in.presentedCoverage && in.oneSampleCoverage) {
+                f.edges.edgeError = coverageEdgeError(*in.presentedCoverage, *in.referenceCoverage, *in.bands);
+                f.edges.oneSampleEdgeError = coverageEdgeError(*in.oneSampleCoverage, *in.referenceCoverage, *in.bands);
+                f.edges.fromCoverage = true;
+            }
+            f.hasEdges = true;
+        },
+        [&] {
+            if (!detail) return;
+            const DetailReference ref = prepareDetail(*in.reference);
+            f.detail = detailKept(ref, presented, *in.landmarks);
+            f.backDetail = detailKept(ref, back, *in.landmarks);
+        },
+        [&] { f.scale = scaleFigures(back, presented); }};
+    forEachInParallel(std::size(tasks), [&](std::size_t i) { tasks[i](); });
     return f;
 }
 

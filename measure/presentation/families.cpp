@@ -415,7 +415,7 @@ std::vector<std::vector<FamilyStep>> memberChains() {
     single.push_back(fxaaMember(12, 0.166, 0.0833, 0.75, true));
     single.push_back(fxaaMember(39, 0.125, 0.0312, 0.75, true));
     for (double t : {0.05, 0.1, 0.15, 0.2})
-        for (int reach : {8, 32}) single.push_back(mlaaMember(t, reach));
+        for (int reach : {8, 16, 32}) single.push_back(mlaaMember(t, reach));
     for (double sigma : {0.7, 1.0, 1.5})
         for (double amount : {0.3, 0.6, 1.0}) single.push_back(member(Family::Unsharp, sigma, amount));
     for (double sharpness : {0.0, 0.25, 0.4, 0.6, 0.8, 1.0}) single.push_back(member(Family::Cas, 0, sharpness));

@@ -14,9 +14,14 @@ namespace {
 // over the synthetic frame change 4 % (FXAA) to 60 % (the blurs) of its pixels.
 constexpr double kUnchangedShare = 0.001;
 // A curve alone explains the change when its residual (levels RMS, every pixel) is this
-// close to the tolerance's rounding; FXAA's few changed pixels leave 3 levels and more on
-// the synthetic frame (its 4 % changed by 20 levels RMS), a colour map 0.5.
+// close to the tolerance's rounding and leaves at most this share of the change: colour
+// maps over the synthetic frame leave 0 of 9 to 20 levels, in 8 bits and 5-6-5; FXAA
+// leaves 14 of 19, CAS 0.4 in 5-6-5 4.3 of 6.4 (within the levels, not the share).
 constexpr double kPointwiseLevels = 1.5;
+constexpr double kPointwiseShare = 0.25;
+// A colour step moves the levels by more than this (RMS over the levels seen, plus half
+// the tolerance); the maps the tool models move them 9 levels and more.
+constexpr double kColourLevels = 2.0;
 // A member explains the spatial change when its RMSE over the changed pixels is within
 // this many levels, plus half the tolerance (a coarser framebuffer rounds the picture the
 // member is not). The members over the synthetic frame are exact (0) in 8 bits and within
@@ -60,6 +65,10 @@ double changedRmse(const Image& a, const Image& b, const Image& base, double tol
         n += 3;
     }
     return n ? std::sqrt(sum / n) : 0.0;
+}
+
+bool isPointwise(double residual, double rmse, double tolerance) {
+    return residual <= kPointwiseLevels + tolerance / 2 && residual <= kPointwiseShare * rmse;
 }
 
 bool hasColourStep(const std::vector<FamilyStep>& steps) {
@@ -120,9 +129,9 @@ PresentationStep stepOf(PresentationClass cls, const PresentationEvidence& e) {
 }
 
 // The closest single member of the families a class stands for, into the step.
-void closestMember(PresentationStep& step, const std::vector<FamilyDistance>& sorted, bool colourChanged) {
+void closestMember(PresentationStep& step, const std::vector<FamilyDistance>& sorted) {
     for (const FamilyDistance& d : sorted)
-        if (d.steps.size() == 1 && classOf(d.steps[0].family) == step.cls && d.afterCurve == colourChanged) {
+        if (d.steps.size() == 1 && classOf(d.steps[0].family) == step.cls) {
             step.closest = d.name, step.member = d.steps[0], step.distance = d.distance;
             return;
         }
@@ -141,6 +150,33 @@ std::vector<PresentationStep> stepsOfMember(const FamilyDistance& best, const Pr
     }
     if (best.afterCurve) steps.push_back(stepOf(PresentationClass::ColourChanged, e));
     return steps;
+}
+
+// A linear filter's change grows with contrast and has no gate: where the figures find
+// one, a member made of filters alone does not explain the picture.
+bool consistent(const FamilyDistance& d, const PresentationEvidence& e) {
+    const bool filtersOnly = std::all_of(d.steps.begin(), d.steps.end(), [](const FamilyStep& s) {
+        return classOf(s.family) == PresentationClass::Filter;
+    });
+    return !(e.gated && filtersOnly);
+}
+
+// A pointwise change's shape: the figures' where they name one, else the closest colour
+// map the tool makes where it fits.
+void nameColour(PresentationStep& s, const std::vector<FamilyDistance>& sorted, double fit) {
+    if (s.colour != ColourShape::Curve && s.colour != ColourShape::Identity) return;
+    for (const FamilyDistance& d : sorted)
+        if (!d.afterCurve && d.steps.size() == 1 && d.steps[0].family == Family::Colour && d.distance <= fit) {
+            const ColourMap& m = d.steps[0].colour;
+            s.colour = m.kind == ColourMapKind::Gamma  ? ColourShape::Gamma
+                       : m.kind == ColourMapKind::Gain ? ColourShape::Gain
+                                                       : ColourShape::LimitedRange;
+            if (m.kind == ColourMapKind::Gamma) s.gamma = m.value;
+            if (m.kind == ColourMapKind::Gain) s.gain = m.value;
+            if (m.kind == ColourMapKind::LimitedRange) s.low = 16, s.high = 235;
+            s.closest = d.name, s.member = d.steps[0], s.distance = d.distance;
+            return;
+        }
 }
 
 // The spatial class the figures say, where no member fits.
@@ -169,15 +205,27 @@ PresentationClass classOf(Family family) {
     return PresentationClass::Unexplained;
 }
 
+const LevelMap* colourStepOf(const PresentationFigures& f) {
+    return f.curveBase == CurveBase::Identity ? nullptr : &f.curve.map;
+}
+
 PresentationEvidence evidenceOf(const PresentationFigures& f, const PresentationInput& in) {
     PresentationEvidence e;
     e.sameSize = f.sameSize && !f.scale.resampled;
     e.tolerance = in.tolerance;
     const std::size_t pixels = in.back ? in.back->pixels() : 0;
     e.changedShare = pixels ? (double)f.differing / (double)pixels : 0.0;
-    e.colour = colourShapeOf(f.curve.shape);
-    e.colourResidual = f.curve.residual;
-    e.gamma = f.curve.gamma, e.gain = f.curve.gain, e.low = f.curve.low, e.high = f.curve.high;
+    // The colour step: the curve on every pixel where it alone explains the change, else the
+    // curve the spatial figures were read after.
+    e.rmse = f.rmse;
+    e.colourResidual = f.everyPixel.residual;
+    const bool pointwise = isPointwise(f.everyPixel.residual, f.rmse, in.tolerance);
+    const ColourCurve* curve = pointwise ? &f.everyPixel : colourStepOf(f) ? &f.curve : nullptr;
+    if (curve) {
+        e.colour = colourShapeOf(curve->shape);
+        e.gamma = curve->gamma, e.gain = curve->gain, e.low = curve->low, e.high = curve->high;
+        e.colourDeviation = curve->deviation;
+    }
     e.filter = filterShapeOf(f.kernel.shape);
     e.kernelSide = f.kernel.side, e.kernel = f.kernel.weights;
     e.kernelResidual = f.kernel.residual, e.identityResidual = f.kernel.identityResidual;
@@ -219,25 +267,30 @@ PresentationVerdict judgePresentation(const PresentationEvidence& e, const std::
                      [](const FamilyDistance& a, const FamilyDistance& b) { return a.distance < b.distance; });
     if (!e.sameSize) return v.steps = {stepOf(PresentationClass::Scaled, e)}, v;
     if (e.changedShare <= kUnchangedShare) return v.steps = {stepOf(PresentationClass::Unchanged, e)}, v;
-    const bool colourChanged = e.colour != ColourShape::Identity;
-    if (colourChanged && e.colourResidual <= kPointwiseLevels + e.tolerance / 2)
-        return v.steps = {stepOf(PresentationClass::ColourChanged, e)}, v;
-    // With a colour change, the members compared after the curve, or chained with a map.
-    std::vector<FamilyDistance> eligible;
-    for (const FamilyDistance& d : v.distances)
-        if (colourChanged ? d.afterCurve || hasColourStep(d.steps) : !d.afterCurve) eligible.push_back(d);
-    if (!eligible.empty()) {
-        const FamilyDistance& best = eligible.front();
-        v.closest = best.name, v.distance = best.distance;
-        for (const FamilyDistance& d : eligible)
-            if (d.name != best.name) {
-                v.margin = d.distance - best.distance;
+    if (!v.distances.empty()) {
+        v.closest = v.distances[0].name, v.distance = v.distances[0].distance;
+        for (const FamilyDistance& d : v.distances)
+            if (d.name != v.closest) {
+                v.margin = d.distance - v.distance;
                 break;
             }
-        if (best.distance <= kMemberFitLevels + e.tolerance / 2) return v.steps = stepsOfMember(best, e), v;
     }
+    const double fit = kMemberFitLevels + e.tolerance / 2;
+    if (isPointwise(e.colourResidual, e.rmse, e.tolerance)) {
+        PresentationStep s = stepOf(PresentationClass::ColourChanged, e);
+        nameColour(s, v.distances, fit);
+        return v.steps = {s}, v;
+    }
+    // The closest member the figures do not contradict, taken on the back buffer itself
+    // before one taken after the measured curve.
+    const FamilyDistance* member = nullptr;
+    for (bool afterCurve : {false, true})
+        for (const FamilyDistance& d : v.distances)
+            if (!member && d.afterCurve == afterCurve && d.distance <= fit && consistent(d, e)) member = &d;
+    if (member) return v.steps = stepsOfMember(*member, e), v;
+    const bool colourChanged = e.colour != ColourShape::Identity && e.colourDeviation > kColourLevels + e.tolerance / 2;
     PresentationStep step = stepOf(spatialClassOf(e), e);
-    closestMember(step, eligible, colourChanged);
+    closestMember(step, v.distances);
     step.unmodelled = step.cls == PresentationClass::Morphological;
     v.steps.push_back(step);
     if (colourChanged) v.steps.push_back(stepOf(PresentationClass::ColourChanged, e));

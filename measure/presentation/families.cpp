@@ -116,27 +116,31 @@ std::vector<double> gaussianWeights(double sigma) {
     return w;
 }
 
-// The separable Gaussian in floating point, three channels interleaved, before rounding.
-std::vector<double> blurred(const Image& image, double sigma) {
+// The separable Gaussian in floating point, three channels interleaved, before rounding:
+// rows through a padded copy, then columns as weighted sums of whole rows.
+std::vector<float> blurred(const Image& image, double sigma) {
     const std::vector<double> w = gaussianWeights(sigma);
-    const int r = (int)w.size() / 2, W = image.width, H = image.height;
-    std::vector<double> rows(image.rgb.size()), out(image.rgb.size());
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            for (int c = 0; c < 3; ++c) {
-                double sum = 0;
-                for (int i = -r; i <= r; ++i)
-                    sum += w[i + r] * image.rgb[((std::size_t)y * W + std::clamp(x + i, 0, W - 1)) * 3 + c];
-                rows[((std::size_t)y * W + x) * 3 + c] = sum;
-            }
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            for (int c = 0; c < 3; ++c) {
-                double sum = 0;
-                for (int j = -r; j <= r; ++j)
-                    sum += w[j + r] * rows[((std::size_t)std::clamp(y + j, 0, H - 1) * W + x) * 3 + c];
-                out[((std::size_t)y * W + x) * 3 + c] = sum;
-            }
+    const int r = (int)w.size() / 2, W = image.width, H = image.height, row = W * 3;
+    std::vector<float> rows(image.rgb.size()), out(image.rgb.size(), 0.0f), padded((std::size_t)(W + 2 * r) * 3);
+    for (int y = 0; y < H; ++y) {
+        const std::uint8_t* in = &image.rgb[(std::size_t)y * row];
+        for (int x = -r; x < W + r; ++x)
+            for (int c = 0; c < 3; ++c) padded[(std::size_t)(x + r) * 3 + c] = in[std::clamp(x, 0, W - 1) * 3 + c];
+        float* o = &rows[(std::size_t)y * row];
+        for (int i = 0; i <= 2 * r; ++i) {
+            const float wi = (float)w[i];
+            const float* src = &padded[(std::size_t)i * 3];
+            for (int k = 0; k < row; ++k) o[k] += wi * src[k];
+        }
+    }
+    for (int y = 0; y < H; ++y) {
+        float* o = &out[(std::size_t)y * row];
+        for (int j = -r; j <= r; ++j) {
+            const float wj = (float)w[j + r];
+            const float* src = &rows[(std::size_t)std::clamp(y + j, 0, H - 1) * row];
+            for (int k = 0; k < row; ++k) o[k] += wj * src[k];
+        }
+    }
     return out;
 }
 
@@ -289,38 +293,40 @@ Image mlaa(const Image& image, const MlaaParams& params) {
 
 Image gaussianBlur(const Image& image, double sigma) {
     Image out(image.width, image.height);
-    const std::vector<double> b = blurred(image, sigma);
+    const std::vector<float> b = blurred(image, sigma);
     for (std::size_t i = 0; i < b.size(); ++i) out.rgb[i] = toLevel(b[i]);
     return out;
 }
 
 Image unsharpMask(const Image& image, double sigma, double amount) {
     Image out(image.width, image.height);
-    const std::vector<double> b = blurred(image, sigma);
+    const std::vector<float> b = blurred(image, sigma);
     for (std::size_t i = 0; i < b.size(); ++i) out.rgb[i] = toLevel(image.rgb[i] + amount * (image.rgb[i] - b[i]));
     return out;
 }
 
 Image cas(const Image& image, double sharpness) {
-    const int W = image.width, H = image.height;
+    const int W = image.width, H = image.height, row = W * 3;
     Image out(W, H);
     // The negative lobe's peak: -1/8 at no sharpness to -1/5 at full.
-    const double peak = -1.0 / (8.0 + (5.0 - 8.0) * std::clamp(sharpness, 0.0, 1.0));
-    auto at = [&](int x, int y, int c) {
-        return image.rgb[((std::size_t)std::clamp(y, 0, H - 1) * W + std::clamp(x, 0, W - 1)) * 3 + c] / 255.0;
-    };
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            for (int c = 0; c < 3; ++c) {
-                const double e = at(x, y, c), n = at(x, y - 1, c), s = at(x, y + 1, c), w = at(x - 1, y, c),
-                             east = at(x + 1, y, c);
-                const double mn = std::min({e, n, s, w, east}), mx = std::max({e, n, s, w, east});
-                // Less sharpening where the cross already nears black or white.
-                const double amp = mx > 0 ? std::sqrt(std::clamp(std::min(mn, 1.0 - mx) / mx, 0.0, 1.0)) : 0.0;
-                const double wt = amp * peak;
-                out.rgb[((std::size_t)y * W + x) * 3 + c] =
-                    toLevel(255.0 * (wt * (n + s + w + east) + e) / (1 + 4 * wt));
-            }
+    const float peak = (float)(-1.0 / (8.0 + (5.0 - 8.0) * std::clamp(sharpness, 0.0, 1.0)));
+    std::vector<float> v(image.rgb.size());
+    for (std::size_t i = 0; i < v.size(); ++i) v[i] = image.rgb[i] / 255.0f;
+    for (int y = 0; y < H; ++y) {
+        const float* up = &v[(std::size_t)std::max(y - 1, 0) * row];
+        const float* mid = &v[(std::size_t)y * row];
+        const float* down = &v[(std::size_t)std::min(y + 1, H - 1) * row];
+        for (int k = 0; k < row; ++k) {
+            const int x = k / 3;
+            const float e = mid[k], n = up[k], s = down[k], w = x > 0 ? mid[k - 3] : e,
+                        east = x + 1 < W ? mid[k + 3] : e;
+            const float mn = std::min({e, n, s, w, east}), mx = std::max({e, n, s, w, east});
+            // Less sharpening where the cross already nears black or white.
+            const float amp = mx > 0 ? std::sqrt(std::clamp(std::min(mn, 1.0f - mx) / mx, 0.0f, 1.0f)) : 0.0f;
+            const float wt = amp * peak;
+            out.rgb[(std::size_t)y * row + k] = toLevel(255.0f * (wt * (n + s + w + east) + e) / (1 + 4 * wt));
+        }
+    }
     return out;
 }
 

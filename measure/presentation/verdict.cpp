@@ -22,11 +22,14 @@ constexpr double kPointwiseShare = 0.25;
 // A colour step moves the levels by more than this (RMS over the levels seen, plus half
 // the tolerance); the maps the tool models move them 9 levels and more.
 constexpr double kColourLevels = 2.0;
-// A member explains the spatial change when its RMSE over the changed pixels is within
-// this many levels, plus half the tolerance (a coarser framebuffer rounds the picture the
-// member is not). The members over the synthetic frame are exact (0) in 8 bits and within
-// 2.6 levels in 5-6-5; the nearest other member of a family lies 4 levels and more away.
-constexpr double kMemberFitLevels = 3.0;
+// A member explains the change when its RMSE over the changed pixels is within this many
+// levels plus a quarter of the tolerance (a coarser framebuffer rounds the picture, not the
+// member). Measured over the synthetic frame: each family's own member at 0 levels in 8
+// bits and at most 2.1 in 5-6-5; the closest member of another class (or chain) at 4.5
+// levels in 8 bits and 5.3 in 5-6-5 (a blur then CAS against the tent), which the limits
+// (2.75 and 4.55) keep out when the picture's own member is missing.
+constexpr double kMemberFitLevels = 2.5;
+constexpr double kMemberFitTolerance = 0.25;
 // Share of the changed pixels that leave their 3 x 3 range beyond which the change is a
 // sharpening: averages (blurs, anti-aliasing) never leave it, so only rounding does;
 // unsharp masking and CAS push most pixels beside an edge past it.
@@ -45,21 +48,33 @@ Image mapped(const Image& image, const LevelMap& curve) {
     return out;
 }
 
-// RMSE of `a` against `b` over the pixels where either differs from `base` by more than
-// the tolerance in some channel: the part of the picture a filter touched.
-double changedRmse(const Image& a, const Image& b, const Image& base, double tolerance) {
+// Pixels where `picture` differs from `base` by more than the tolerance in some channel.
+std::vector<bool> changedFrom(const Image& picture, const Image& base, int tolerance) {
+    std::vector<bool> out(base.pixels());
+    for (std::size_t p = 0; p < out.size(); ++p)
+        for (int c = 0; c < 3; ++c)
+            out[p] = out[p] || std::abs(picture.rgb[p * 3 + c] - base.rgb[p * 3 + c]) > tolerance;
+    return out;
+}
+
+// RMSE of the presented picture against a candidate (through the curve where given) over
+// the pixels where either differs from `base` beyond the tolerance: the part a filter
+// touched. `presentedChanged` is the presented picture's share of that, made once.
+double changedRmse(const Image& presented, const std::vector<bool>& presentedChanged, const Image& candidate,
+                   const Image& base, int tolerance, const LevelMap* curve) {
     double sum = 0;
     std::size_t n = 0;
     for (std::size_t p = 0; p < base.pixels(); ++p) {
-        bool changed = false;
+        int v[3];
+        bool changed = presentedChanged[p];
         for (int c = 0; c < 3; ++c) {
-            const std::size_t i = p * 3 + c;
-            changed =
-                changed || std::abs(a.rgb[i] - base.rgb[i]) > tolerance || std::abs(b.rgb[i] - base.rgb[i]) > tolerance;
+            const std::uint8_t raw = candidate.rgb[p * 3 + c];
+            v[c] = curve ? (*curve)[c][raw] : raw;
+            changed = changed || std::abs(v[c] - base.rgb[p * 3 + c]) > tolerance;
         }
         if (!changed) continue;
         for (int c = 0; c < 3; ++c) {
-            const double d = (double)a.rgb[p * 3 + c] - b.rgb[p * 3 + c];
+            const double d = (double)presented.rgb[p * 3 + c] - v[c];
             sum += d * d;
         }
         n += 3;
@@ -241,16 +256,20 @@ PresentationEvidence evidenceOf(const PresentationFigures& f, const Presentation
 std::vector<FamilyDistance> familyDistances(const std::vector<FamilyCandidate>& candidates, const Image& presented,
                                             const Image& oneSample, double tolerance, const LevelMap* curve) {
     const std::size_t n = candidates.size();
-    std::vector<FamilyDistance> out(curve ? 2 * n : n);
+    // Levels are whole: beyond a tolerance of 8.2 is beyond 8.
+    const int levels = (int)std::floor(tolerance);
     const Image curvedBase = curve ? mapped(oneSample, *curve) : Image();
+    const std::vector<bool> direct = changedFrom(presented, oneSample, levels);
+    const std::vector<bool> curved = curve ? changedFrom(presented, curvedBase, levels) : std::vector<bool>();
+    std::vector<FamilyDistance> out(curve ? 2 * n : n);
     forEachInParallel(out.size(), [&](std::size_t i) {
         const FamilyCandidate& c = candidates[i % n];
         FamilyDistance& d = out[i];
         d.index = i % n, d.name = c.name, d.steps = c.steps, d.afterCurve = i >= n;
         if (!d.afterCurve)
-            d.distance = changedRmse(presented, c.image, oneSample, tolerance);
+            d.distance = changedRmse(presented, direct, c.image, oneSample, levels, nullptr);
         else if (!hasColourStep(c.steps))
-            d.distance = changedRmse(presented, mapped(c.image, *curve), curvedBase, tolerance);
+            d.distance = changedRmse(presented, curved, c.image, curvedBase, levels, curve);
         else
             d.distance = std::numeric_limits<double>::infinity();  // the curve stands for its colour map
     });
@@ -275,7 +294,7 @@ PresentationVerdict judgePresentation(const PresentationEvidence& e, const std::
                 break;
             }
     }
-    const double fit = kMemberFitLevels + e.tolerance / 2;
+    const double fit = kMemberFitLevels + kMemberFitTolerance * e.tolerance;
     if (isPointwise(e.colourResidual, e.rmse, e.tolerance)) {
         PresentationStep s = stepOf(PresentationClass::ColourChanged, e);
         nameColour(s, v.distances, fit);

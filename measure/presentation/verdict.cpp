@@ -255,6 +255,7 @@ PresentationEvidence evidenceOf(const PresentationFigures& f, const Presentation
 
 std::vector<FamilyDistance> familyDistances(const std::vector<FamilyCandidate>& candidates, const Image& presented,
                                             const Image& oneSample, double tolerance, const LevelMap* curve) {
+    if (presented.width != oneSample.width || presented.height != oneSample.height) return {};  // scaled
     const std::size_t n = candidates.size();
     // Levels are whole: beyond a tolerance of 8.2 is beyond 8.
     const int levels = (int)std::floor(tolerance);

@@ -92,7 +92,7 @@ using LevelMap = std::array<std::array<std::uint8_t, 256>, 3>;
 const LevelMap* colourStepOf(const PresentationFigures& figures);
 
 // Distances of every candidate, ascending; with a curve also each after it (colour-only
-// candidates are not: the curve stands for them).
+// candidates are not: the curve stands for them). None where the sizes differ.
 std::vector<FamilyDistance> familyDistances(const std::vector<FamilyCandidate>& candidates, const Image& presented,
                                             const Image& oneSample, double tolerance, const LevelMap* curve = nullptr);
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -151,6 +152,38 @@ TEST(PresentationVerdict, ColourUnchangedAndUnmodelled) {
         EXPECT_NEAR(gated.steps[0].threshold, 0.25, 0.1);
         EXPECT_FALSE(gated.steps[0].closest.empty());
     }
+}
+
+// The picture about its centre by `scale`, bilinear; `size` its own side's scale.
+Image resampled(const Image& in, double scale, double size) {
+    Image out((int)std::lround(in.width * size), (int)std::lround(in.height * size));
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) {
+            const double sx =
+                std::clamp((x + 0.5 - out.width / 2.0) / scale + in.width / 2.0 - 0.5, 0.0, in.width - 1.0);
+            const double sy =
+                std::clamp((y + 0.5 - out.height / 2.0) / scale + in.height / 2.0 - 0.5, 0.0, in.height - 1.0);
+            const int x0 = std::min((int)sx, in.width - 2), y0 = std::min((int)sy, in.height - 2);
+            const double fx = sx - x0, fy = sy - y0;
+            for (int c = 0; c < 3; ++c) {
+                auto at = [&](int i, int j) { return (double)in.rgb[((std::size_t)j * in.width + i) * 3 + c]; };
+                const double top = at(x0, y0) + fx * (at(x0 + 1, y0) - at(x0, y0));
+                const double bottom = at(x0, y0 + 1) + fx * (at(x0 + 1, y0 + 1) - at(x0, y0 + 1));
+                out.rgb[((std::size_t)y * out.width + x) * 3 + c] =
+                    (std::uint8_t)std::lround(top + fy * (bottom - top));
+            }
+        }
+    return out;
+}
+
+// A picture resampled, to another size or within the same one, is scaled, whatever its
+// pixels would otherwise say.
+TEST(PresentationVerdict, ResampledPicturesAreScaled) {
+    const Image back = synthetic::render(1);
+    const Image larger = resampled(back, 1.25, 1.25), smaller = resampled(back, 0.8, 0.8);
+    EXPECT_EQ(classes(judged(back, larger, 1)), std::vector<Class>{Class::Scaled});
+    EXPECT_TRUE(familyDistances(presentationCandidates(back), smaller, back, 1).empty());
+    EXPECT_EQ(classes(judged(back, resampled(back, 1.05, 1.0), 1)), std::vector<Class>{Class::Scaled});
 }
 
 // The morphological step carries the figures that name it: a threshold where the member's

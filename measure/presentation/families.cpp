@@ -15,6 +15,7 @@ namespace {
 struct Plane {
     int width = 0, height = 0;
     std::vector<float> v;
+    // Borders repeat the edge pixel, as a clamped texture does.
     float at(int x, int y) const {
         return v[(std::size_t)std::clamp(y, 0, height - 1) * width + std::clamp(x, 0, width - 1)];
     }
@@ -39,6 +40,7 @@ Plane lumaPlane(const Image& image, bool greenOnly) {
     return p;
 }
 
+// Stored levels saturate, as a framebuffer's do.
 std::uint8_t toLevel(double v) { return (std::uint8_t)std::clamp(std::lround(v), 0L, 255L); }
 
 // The colour part-way from a pixel to its neighbour, as a bilinear texture fetch gives it.
@@ -193,6 +195,7 @@ namespace {
 struct Areas {
     double first = 0, second = 0;
 };
+// One straight piece of the line, whose sign does not change over it.
 void addPiece(Areas& a, double x0, double h0, double x1, double h1) {
     if (x1 <= x0) return;
     const double area = (h0 + h1) / 2 * (x1 - x0);
@@ -255,6 +258,7 @@ void mlaaRows(const Plane& L, const MlaaParams& p, std::vector<float>& toNext, s
         }
 }
 
+// Columns as rows, so one pass over rows serves both directions.
 Plane transposed(const Plane& p) {
     Plane t{p.height, p.width, std::vector<float>(p.v.size())};
     for (int y = 0; y < p.height; ++y)
@@ -384,6 +388,7 @@ std::string stepName(const FamilyStep& s) {
 
 namespace {
 
+// A step of the families that read only widths, amounts and sides.
 FamilyStep member(Family family, double sigma = 0, double amount = 0, int side = 0) {
     FamilyStep s;
     s.family = family;
@@ -392,16 +397,19 @@ FamilyStep member(Family family, double sigma = 0, double amount = 0, int side =
     s.side = side;
     return s;
 }
+// The parameters named as the published presets name them.
 FamilyStep fxaaMember(int preset, double edge, double min, double subpix, bool green = false) {
     FamilyStep s = member(Family::Fxaa);
     s.fxaa = {preset, subpix, edge, min, green};
     return s;
 }
+// MLAA's two parameters, threshold first.
 FamilyStep mlaaMember(double threshold, int reach) {
     FamilyStep s = member(Family::Mlaa);
     s.mlaa = {threshold, reach};
     return s;
 }
+// A colour map as one step of a chain.
 FamilyStep colourMember(ColourMapKind kind, double value) {
     FamilyStep s = member(Family::Colour);
     s.colour = {kind, value};

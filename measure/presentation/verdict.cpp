@@ -82,14 +82,17 @@ double changedRmse(const Image& presented, const std::vector<bool>& presentedCha
     return n ? std::sqrt(sum / n) : 0.0;
 }
 
+// Whether a curve alone explains the change, on both counts.
 bool isPointwise(double residual, double rmse, double tolerance) {
     return residual <= kPointwiseLevels + tolerance / 2 && residual <= kPointwiseShare * rmse;
 }
 
+// A chain with a colour map needs no measured curve before it is compared.
 bool hasColourStep(const std::vector<FamilyStep>& steps) {
     return std::any_of(steps.begin(), steps.end(), [](const FamilyStep& s) { return s.family == Family::Colour; });
 }
 
+// The figures' shapes in the verdict's terms: levels and other curves are one class.
 ColourShape colourShapeOf(CurveShape shape) {
     switch (shape) {
         case CurveShape::Identity: return ColourShape::Identity;
@@ -100,6 +103,7 @@ ColourShape colourShapeOf(CurveShape shape) {
     }
 }
 
+// The figures' kernel shapes in the verdict's terms; sharpening is its own class.
 FilterShape filterShapeOf(KernelShape shape) {
     switch (shape) {
         case KernelShape::Identity: return FilterShape::Identity;

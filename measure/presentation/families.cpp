@@ -433,7 +433,7 @@ std::vector<std::vector<FamilyStep>> memberChains() {
     for (double sigma : {0.7, 1.0, 1.5})
         for (double amount : {0.3, 0.6, 1.0}) single.push_back(member(Family::Unsharp, sigma, amount));
     for (double sharpness : {0.0, 0.25, 0.4, 0.6, 0.8, 1.0}) single.push_back(member(Family::Cas, 0, sharpness));
-    for (double sigma : {0.5, 0.7, 1.0, 1.5}) single.push_back(member(Family::Gaussian, sigma));
+    for (double sigma : {0.5, 0.6, 0.7, 0.85, 1.0, 1.2, 1.5, 2.0}) single.push_back(member(Family::Gaussian, sigma));
     for (int side : {2, 3}) single.push_back(member(Family::Box, 0, 0, side));
     single.push_back(member(Family::Tent));
     for (double g : {1 / 2.2, 0.8, 1.25, 2.2}) single.push_back(colourMember(ColourMapKind::Gamma, g));
@@ -448,6 +448,7 @@ std::vector<std::vector<FamilyStep>> memberChains() {
     out.push_back({fxaaDefault, limited});
     out.push_back({mlaaDefault, limited});
     out.push_back({fxaaDefault, cas04});
+    out.push_back({mlaaDefault, cas04});
     out.push_back({member(Family::Gaussian, 0.7), cas04});
     out.push_back({member(Family::Gaussian, 1.0), cas04});
     out.push_back({member(Family::Gaussian, 1.0), member(Family::Unsharp, 1.0, 0.6)});

@@ -30,6 +30,10 @@ constexpr double kColourLevels = 2.0;
 // (2.75 and 4.55) keep out when the picture's own member is missing.
 constexpr double kMemberFitLevels = 2.5;
 constexpr double kMemberFitTolerance = 0.25;
+// How much closer a chain of two must come than the closest single member to be taken:
+// over the synthetic frame in 5-6-5 a Gaussian then CAS and the Gaussian nearest to it lie
+// 1.0 level apart either way round (exact in 8 bits, 2.1 apart).
+constexpr double kChainMargin = 0.5;
 // Share of the changed pixels that leave their 3 x 3 range beyond which the change is a
 // sharpening: averages (blurs, anti-aliasing) never leave it, so only rounding does;
 // unsharp masking and CAS push most pixels beside an edge past it.
@@ -199,12 +203,16 @@ void nameColour(PresentationStep& s, const std::vector<FamilyDistance>& sorted, 
 }
 
 // The spatial class the figures say, where no member fits.
-PresentationClass spatialClassOf(const PresentationEvidence& e) {
+PresentationClass spatialClassOf(const PresentationEvidence& e, const std::vector<FamilyDistance>& sorted) {
     const bool linear = e.identityResidual > 0 && e.kernelResidual <= (1 - kLinearShare) * e.identityResidual;
     if (e.overshootShare > kOvershootShare || (linear && -e.negativeSum > kNegativeLobes))
         return PresentationClass::Sharpening;
     if (e.gated) return PresentationClass::Morphological;
     if (linear && e.filter != FilterShape::Identity) return PresentationClass::Filter;
+    // Averages that no kernel explains, nearest to a morphological member: a morphological
+    // filter whose gate the figures could not place (a coarse framebuffer blurs it).
+    if (!sorted.empty() && classOf(sorted[0].steps[0].family) == PresentationClass::Morphological)
+        return PresentationClass::Morphological;
     return PresentationClass::Unexplained;
 }
 
@@ -306,14 +314,25 @@ PresentationVerdict judgePresentation(const PresentationEvidence& e, const std::
         return v.steps = {s}, v;
     }
     // The closest member the figures do not contradict, taken on the back buffer itself
-    // before one taken after the measured curve.
+    // before one taken after the measured curve; a chain of two only where it is clearly
+    // closer than any single member, since a chain fits much that one member with other
+    // parameters would.
     const FamilyDistance* member = nullptr;
-    for (bool afterCurve : {false, true})
+    for (bool afterCurve : {false, true}) {
+        const FamilyDistance *best = nullptr, *single = nullptr;
         for (const FamilyDistance& d : v.distances)
-            if (!member && d.afterCurve == afterCurve && d.distance <= fit && consistent(d, e)) member = &d;
+            if (d.afterCurve == afterCurve && d.distance <= fit && consistent(d, e)) {
+                if (!best) best = &d;
+                if (!single && d.steps.size() == 1) single = &d;
+            }
+        if (!member && best) member = single && single->distance - best->distance <= kChainMargin ? single : best;
+    }
     if (member) return v.steps = stepsOfMember(*member, e), v;
-    const bool colourChanged = e.colour != ColourShape::Identity && e.colourDeviation > kColourLevels + e.tolerance / 2;
-    PresentationStep step = stepOf(spatialClassOf(e), e);
+    // After a spatial change only a named curve is taken for a colour step: an unnamed one
+    // may be the curve taking up some of what the filter did.
+    const bool colourChanged = e.colour != ColourShape::Identity && e.colour != ColourShape::Curve &&
+                               e.colourDeviation > kColourLevels + e.tolerance / 2;
+    PresentationStep step = stepOf(spatialClassOf(e, v.distances), e);
     closestMember(step, v.distances);
     step.unmodelled = step.cls == PresentationClass::Morphological;
     v.steps.push_back(step);

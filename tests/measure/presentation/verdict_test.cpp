@@ -129,6 +129,35 @@ TEST(PresentationVerdict, EachFamilyAndPairGetsItsClasses) {
         }
 }
 
+// Settings no candidate has keep their class: the closest member is of the family,
+// named or (morphological) flagged as one the tool does not model.
+TEST(PresentationVerdict, SettingsNoCandidateHasKeepTheirClass) {
+    const std::vector<Case> cases = {
+        {"gaussian 1.3", [](const Image& b) { return gaussianBlur(b, 1.3); }, {Class::Filter}, Family::Gaussian},
+        {"fxaa 25",
+         [](const Image& b) {
+             return fxaa(b, {25, 0.5, 0.125, 0.0625});
+         },
+         {Class::Morphological},
+         Family::Fxaa},
+        {"mlaa 0.07",
+         [](const Image& b) {
+             return mlaa(b, {0.07, 24});
+         },
+         {Class::Morphological},
+         Family::Mlaa},
+        {"unsharp 0.8", [](const Image& b) { return unsharpMask(b, 0.8, 0.8); }, {Class::Sharpening}, Family::Unsharp},
+        {"cas 0.7", [](const Image& b) { return cas(b, 0.7); }, {Class::Sharpening}, Family::Cas},
+    };
+    for (const Framebuffer& fb : framebuffers())
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + " in " + std::to_string(fb.bits.g) + " bits of green");
+            const PresentationVerdict v = judged(fb.back, quantise(c.make(fb.back), fb.bits), fb.tolerance);
+            ASSERT_EQ(classes(v), c.expected) << v.closest << " at " << v.distance;
+            EXPECT_EQ(v.steps[0].member.family, c.member) << v.steps[0].closest;
+        }
+}
+
 // Colour maps alone, one of them a gamma no candidate has, are pointwise: colour changed,
 // with the shape named; the unchanged picture is unchanged; the gated box is morphological
 // and no member of the families, so named as one the tool does not model.

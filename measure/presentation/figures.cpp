@@ -19,6 +19,10 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kShapeLevels = 1.5;
 // The range a display path set to limited-range RGB squeezes 0..255 into (BT.709's video levels).
 constexpr int kLimitedLow = 16, kLimitedHigh = 235;
+// Gammas searched: beyond these a display path's curve is no gamma anyone sets. Sixty
+// golden-section steps narrow the range to under 1e-9.
+constexpr double kGammaLow = 0.2, kGammaHigh = 5.0;
+constexpr int kGammaSteps = 60;
 
 // ----- kernel
 // Weights of a normalised kernel this close (L2) to a named one are that shape: 8-bit
@@ -217,9 +221,9 @@ double shapeError(const std::array<LevelSums, 3>& sums, const ColourCurve& curve
 // The gamma whose curve comes nearest the fitted one, by golden-section search.
 double fitGamma(const std::array<LevelSums, 3>& sums, const ColourCurve& curve) {
     auto err = [&](double g) { return shapeError(sums, curve, [g](int v) { return 255 * std::pow(v / 255.0, g); }); };
-    double a = 0.2, b = 5.0;
+    double a = kGammaLow, b = kGammaHigh;
     const double r = (std::sqrt(5.0) - 1) / 2;
-    for (int i = 0; i < 60; ++i) {
+    for (int i = 0; i < kGammaSteps; ++i) {
         const double c = b - r * (b - a), d = a + r * (b - a);
         if (err(c) < err(d))
             b = d;
@@ -353,6 +357,9 @@ Image applyCurve(const Image& image, const ColourCurve& curve) {
 namespace {
 
 constexpr int kMaxSide = 5;
+// Row blocks the normal equations are summed in, each on one thread: enough to keep eight
+// cores busy, few enough that merging their 25 x 25 matrices costs nothing.
+constexpr int kRowBlocks = 32;
 
 // The normal equations of the least-squares kernel of one side: A w = b, with the target's
 // sum of squares and the number of pixels, for the residual.
@@ -370,7 +377,7 @@ Normal accumulate(const std::vector<float>& x, const std::vector<float>& t, int 
     std::vector<float> lo, hi;
     rangePlane(x, w, h, r, lo, hi);
     const int rows = h - 2 * r;
-    const std::size_t blocks = rows > 0 ? (std::size_t)std::min(rows, 32) : 0;
+    const std::size_t blocks = rows > 0 ? (std::size_t)std::min(rows, kRowBlocks) : 0;
     std::vector<Normal> part(blocks);
     std::vector<double> flatCC(blocks), flatCT(blocks);
     forEachInParallel(blocks, [&](std::size_t k) {
@@ -587,8 +594,9 @@ Kernel fitKernel(const Image& back, const Image& target, int maxSide) {
             k.centreX += v * (i - r);
             k.centreY += v * (j - r);
         }
-    if (std::abs(k.sum) > 1e-9) k.centreX /= k.sum, k.centreY /= k.sum;
-    if (std::abs(k.sum) < 1e-9) k.sum = 1;
+    // A kernel summing to nothing (a picture gone black) has no centroid or normalised shape.
+    if (k.sum != 0) k.centreX /= k.sum, k.centreY /= k.sum;
+    if (k.sum == 0) k.sum = 1;
     nameKernel(k);
     return k;
 }
@@ -619,6 +627,7 @@ ContrastGating contrastGating(const Image& base, const Image& presented, double 
         const int bin = std::min(kGatingBins - 1, (int)(range * kGatingBins));
         ++g.counts[bin];
         changed[bin] += pixelChange(base, presented, p) > tolerance;
+        // A flat pixel's change is read against one level.
         relative[bin] += std::abs(lp[p] - lb[p]) / std::max(range, 1.0 / 255);
     }
     for (int b = 0; b <= kGatingBins; ++b) g.edges[b] = (double)b / kGatingBins;

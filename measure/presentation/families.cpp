@@ -15,6 +15,7 @@ namespace {
 struct Plane {
     int width = 0, height = 0;
     std::vector<float> v;
+    // Borders repeat the edge pixel, as a clamped texture does.
     float at(int x, int y) const {
         return v[(std::size_t)std::clamp(y, 0, height - 1) * width + std::clamp(x, 0, width - 1)];
     }
@@ -39,6 +40,7 @@ Plane lumaPlane(const Image& image, bool greenOnly) {
     return p;
 }
 
+// Stored levels saturate, as a framebuffer's do.
 std::uint8_t toLevel(double v) { return (std::uint8_t)std::clamp(std::lround(v), 0L, 255L); }
 
 // The colour part-way from a pixel to its neighbour, as a bilinear texture fetch gives it.
@@ -116,27 +118,31 @@ std::vector<double> gaussianWeights(double sigma) {
     return w;
 }
 
-// The separable Gaussian in floating point, three channels interleaved, before rounding.
-std::vector<double> blurred(const Image& image, double sigma) {
+// The separable Gaussian in floating point, three channels interleaved, before rounding:
+// rows through a padded copy, then columns as weighted sums of whole rows.
+std::vector<float> blurred(const Image& image, double sigma) {
     const std::vector<double> w = gaussianWeights(sigma);
-    const int r = (int)w.size() / 2, W = image.width, H = image.height;
-    std::vector<double> rows(image.rgb.size()), out(image.rgb.size());
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            for (int c = 0; c < 3; ++c) {
-                double sum = 0;
-                for (int i = -r; i <= r; ++i)
-                    sum += w[i + r] * image.rgb[((std::size_t)y * W + std::clamp(x + i, 0, W - 1)) * 3 + c];
-                rows[((std::size_t)y * W + x) * 3 + c] = sum;
-            }
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            for (int c = 0; c < 3; ++c) {
-                double sum = 0;
-                for (int j = -r; j <= r; ++j)
-                    sum += w[j + r] * rows[((std::size_t)std::clamp(y + j, 0, H - 1) * W + x) * 3 + c];
-                out[((std::size_t)y * W + x) * 3 + c] = sum;
-            }
+    const int r = (int)w.size() / 2, W = image.width, H = image.height, row = W * 3;
+    std::vector<float> rows(image.rgb.size()), out(image.rgb.size(), 0.0f), padded((std::size_t)(W + 2 * r) * 3);
+    for (int y = 0; y < H; ++y) {
+        const std::uint8_t* in = &image.rgb[(std::size_t)y * row];
+        for (int x = -r; x < W + r; ++x)
+            for (int c = 0; c < 3; ++c) padded[(std::size_t)(x + r) * 3 + c] = in[std::clamp(x, 0, W - 1) * 3 + c];
+        float* o = &rows[(std::size_t)y * row];
+        for (int i = 0; i <= 2 * r; ++i) {
+            const float wi = (float)w[i];
+            const float* src = &padded[(std::size_t)i * 3];
+            for (int k = 0; k < row; ++k) o[k] += wi * src[k];
+        }
+    }
+    for (int y = 0; y < H; ++y) {
+        float* o = &out[(std::size_t)y * row];
+        for (int j = -r; j <= r; ++j) {
+            const float wj = (float)w[j + r];
+            const float* src = &rows[(std::size_t)std::clamp(y + j, 0, H - 1) * row];
+            for (int k = 0; k < row; ++k) o[k] += wj * src[k];
+        }
+    }
     return out;
 }
 
@@ -189,6 +195,7 @@ namespace {
 struct Areas {
     double first = 0, second = 0;
 };
+// One straight piece of the line, whose sign does not change over it.
 void addPiece(Areas& a, double x0, double h0, double x1, double h1) {
     if (x1 <= x0) return;
     const double area = (h0 + h1) / 2 * (x1 - x0);
@@ -251,6 +258,7 @@ void mlaaRows(const Plane& L, const MlaaParams& p, std::vector<float>& toNext, s
         }
 }
 
+// Columns as rows, so one pass over rows serves both directions.
 Plane transposed(const Plane& p) {
     Plane t{p.height, p.width, std::vector<float>(p.v.size())};
     for (int y = 0; y < p.height; ++y)
@@ -289,38 +297,40 @@ Image mlaa(const Image& image, const MlaaParams& params) {
 
 Image gaussianBlur(const Image& image, double sigma) {
     Image out(image.width, image.height);
-    const std::vector<double> b = blurred(image, sigma);
+    const std::vector<float> b = blurred(image, sigma);
     for (std::size_t i = 0; i < b.size(); ++i) out.rgb[i] = toLevel(b[i]);
     return out;
 }
 
 Image unsharpMask(const Image& image, double sigma, double amount) {
     Image out(image.width, image.height);
-    const std::vector<double> b = blurred(image, sigma);
+    const std::vector<float> b = blurred(image, sigma);
     for (std::size_t i = 0; i < b.size(); ++i) out.rgb[i] = toLevel(image.rgb[i] + amount * (image.rgb[i] - b[i]));
     return out;
 }
 
 Image cas(const Image& image, double sharpness) {
-    const int W = image.width, H = image.height;
+    const int W = image.width, H = image.height, row = W * 3;
     Image out(W, H);
     // The negative lobe's peak: -1/8 at no sharpness to -1/5 at full.
-    const double peak = -1.0 / (8.0 + (5.0 - 8.0) * std::clamp(sharpness, 0.0, 1.0));
-    auto at = [&](int x, int y, int c) {
-        return image.rgb[((std::size_t)std::clamp(y, 0, H - 1) * W + std::clamp(x, 0, W - 1)) * 3 + c] / 255.0;
-    };
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            for (int c = 0; c < 3; ++c) {
-                const double e = at(x, y, c), n = at(x, y - 1, c), s = at(x, y + 1, c), w = at(x - 1, y, c),
-                             east = at(x + 1, y, c);
-                const double mn = std::min({e, n, s, w, east}), mx = std::max({e, n, s, w, east});
-                // Less sharpening where the cross already nears black or white.
-                const double amp = mx > 0 ? std::sqrt(std::clamp(std::min(mn, 1.0 - mx) / mx, 0.0, 1.0)) : 0.0;
-                const double wt = amp * peak;
-                out.rgb[((std::size_t)y * W + x) * 3 + c] =
-                    toLevel(255.0 * (wt * (n + s + w + east) + e) / (1 + 4 * wt));
-            }
+    const float peak = (float)(-1.0 / (8.0 + (5.0 - 8.0) * std::clamp(sharpness, 0.0, 1.0)));
+    std::vector<float> v(image.rgb.size());
+    for (std::size_t i = 0; i < v.size(); ++i) v[i] = image.rgb[i] / 255.0f;
+    for (int y = 0; y < H; ++y) {
+        const float* up = &v[(std::size_t)std::max(y - 1, 0) * row];
+        const float* mid = &v[(std::size_t)y * row];
+        const float* down = &v[(std::size_t)std::min(y + 1, H - 1) * row];
+        for (int k = 0; k < row; ++k) {
+            const int x = k / 3;
+            const float e = mid[k], n = up[k], s = down[k], w = x > 0 ? mid[k - 3] : e,
+                        east = x + 1 < W ? mid[k + 3] : e;
+            const float mn = std::min({e, n, s, w, east}), mx = std::max({e, n, s, w, east});
+            // Less sharpening where the cross already nears black or white.
+            const float amp = mx > 0 ? std::sqrt(std::clamp(std::min(mn, 1.0f - mx) / mx, 0.0f, 1.0f)) : 0.0f;
+            const float wt = amp * peak;
+            out.rgb[(std::size_t)y * row + k] = toLevel(255.0f * (wt * (n + s + w + east) + e) / (1 + 4 * wt));
+        }
+    }
     return out;
 }
 
@@ -378,6 +388,7 @@ std::string stepName(const FamilyStep& s) {
 
 namespace {
 
+// A step of the families that read only widths, amounts and sides.
 FamilyStep member(Family family, double sigma = 0, double amount = 0, int side = 0) {
     FamilyStep s;
     s.family = family;
@@ -386,16 +397,19 @@ FamilyStep member(Family family, double sigma = 0, double amount = 0, int side =
     s.side = side;
     return s;
 }
+// The parameters named as the published presets name them.
 FamilyStep fxaaMember(int preset, double edge, double min, double subpix, bool green = false) {
     FamilyStep s = member(Family::Fxaa);
     s.fxaa = {preset, subpix, edge, min, green};
     return s;
 }
+// MLAA's two parameters, threshold first.
 FamilyStep mlaaMember(double threshold, int reach) {
     FamilyStep s = member(Family::Mlaa);
     s.mlaa = {threshold, reach};
     return s;
 }
+// A colour map as one step of a chain.
 FamilyStep colourMember(ColourMapKind kind, double value) {
     FamilyStep s = member(Family::Colour);
     s.colour = {kind, value};
@@ -415,11 +429,11 @@ std::vector<std::vector<FamilyStep>> memberChains() {
     single.push_back(fxaaMember(12, 0.166, 0.0833, 0.75, true));
     single.push_back(fxaaMember(39, 0.125, 0.0312, 0.75, true));
     for (double t : {0.05, 0.1, 0.15, 0.2})
-        for (int reach : {8, 32}) single.push_back(mlaaMember(t, reach));
+        for (int reach : {8, 16, 32}) single.push_back(mlaaMember(t, reach));
     for (double sigma : {0.7, 1.0, 1.5})
         for (double amount : {0.3, 0.6, 1.0}) single.push_back(member(Family::Unsharp, sigma, amount));
     for (double sharpness : {0.0, 0.25, 0.4, 0.6, 0.8, 1.0}) single.push_back(member(Family::Cas, 0, sharpness));
-    for (double sigma : {0.5, 0.7, 1.0, 1.5}) single.push_back(member(Family::Gaussian, sigma));
+    for (double sigma : {0.5, 0.6, 0.7, 0.85, 1.0, 1.2, 1.5, 2.0}) single.push_back(member(Family::Gaussian, sigma));
     for (int side : {2, 3}) single.push_back(member(Family::Box, 0, 0, side));
     single.push_back(member(Family::Tent));
     for (double g : {1 / 2.2, 0.8, 1.25, 2.2}) single.push_back(colourMember(ColourMapKind::Gamma, g));
@@ -434,6 +448,7 @@ std::vector<std::vector<FamilyStep>> memberChains() {
     out.push_back({fxaaDefault, limited});
     out.push_back({mlaaDefault, limited});
     out.push_back({fxaaDefault, cas04});
+    out.push_back({mlaaDefault, cas04});
     out.push_back({member(Family::Gaussian, 0.7), cas04});
     out.push_back({member(Family::Gaussian, 1.0), cas04});
     out.push_back({member(Family::Gaussian, 1.0), member(Family::Unsharp, 1.0, 0.6)});

@@ -33,7 +33,11 @@ std::vector<double> fxaaSearchSteps(int preset);
 Image fxaa(const Image& image, const FxaaParams& params);
 
 // MLAA: discontinuities where neighbours' luma differ by more than `threshold` (0..1);
-// each edge run followed at most `reach` pixels from a pixel each way.
+// each edge run followed at most `reach` pixels from a pixel each way, its ends' turns
+// giving the L, Z and U shapes whose separation line sets the blend. MLAA is the second
+// family because its paper defines all of it (edges, shapes, areas) in closed form: SMAA
+// 1x blends through precomputed area and search textures, and CMAA2 is described mostly
+// by its shader, so neither could be written from its description alone as faithfully.
 struct MlaaParams {
     double threshold = 0.1;
     int reach = 16;

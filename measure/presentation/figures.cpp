@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace measure {
@@ -19,6 +20,10 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kShapeLevels = 1.5;
 // The range a display path set to limited-range RGB squeezes 0..255 into (BT.709's video levels).
 constexpr int kLimitedLow = 16, kLimitedHigh = 235;
+// Gammas searched: beyond these a display path's curve is no gamma anyone sets. Sixty
+// golden-section steps narrow the range to under 1e-9.
+constexpr double kGammaLow = 0.2, kGammaHigh = 5.0;
+constexpr int kGammaSteps = 60;
 
 // ----- kernel
 // Weights of a normalised kernel this close (L2) to a named one are that shape: 8-bit
@@ -217,9 +222,9 @@ double shapeError(const std::array<LevelSums, 3>& sums, const ColourCurve& curve
 // The gamma whose curve comes nearest the fitted one, by golden-section search.
 double fitGamma(const std::array<LevelSums, 3>& sums, const ColourCurve& curve) {
     auto err = [&](double g) { return shapeError(sums, curve, [g](int v) { return 255 * std::pow(v / 255.0, g); }); };
-    double a = 0.2, b = 5.0;
+    double a = kGammaLow, b = kGammaHigh;
     const double r = (std::sqrt(5.0) - 1) / 2;
-    for (int i = 0; i < 60; ++i) {
+    for (int i = 0; i < kGammaSteps; ++i) {
         const double c = b - r * (b - a), d = a + r * (b - a);
         if (err(c) < err(d))
             b = d;
@@ -353,6 +358,9 @@ Image applyCurve(const Image& image, const ColourCurve& curve) {
 namespace {
 
 constexpr int kMaxSide = 5;
+// Row blocks the normal equations are summed in, each on one thread: enough to keep eight
+// cores busy, few enough that merging their 25 x 25 matrices costs nothing.
+constexpr int kRowBlocks = 32;
 
 // The normal equations of the least-squares kernel of one side: A w = b, with the target's
 // sum of squares and the number of pixels, for the residual.
@@ -370,7 +378,7 @@ Normal accumulate(const std::vector<float>& x, const std::vector<float>& t, int 
     std::vector<float> lo, hi;
     rangePlane(x, w, h, r, lo, hi);
     const int rows = h - 2 * r;
-    const std::size_t blocks = rows > 0 ? (std::size_t)std::min(rows, 32) : 0;
+    const std::size_t blocks = rows > 0 ? (std::size_t)std::min(rows, kRowBlocks) : 0;
     std::vector<Normal> part(blocks);
     std::vector<double> flatCC(blocks), flatCT(blocks);
     forEachInParallel(blocks, [&](std::size_t k) {
@@ -587,8 +595,9 @@ Kernel fitKernel(const Image& back, const Image& target, int maxSide) {
             k.centreX += v * (i - r);
             k.centreY += v * (j - r);
         }
-    if (std::abs(k.sum) > 1e-9) k.centreX /= k.sum, k.centreY /= k.sum;
-    if (std::abs(k.sum) < 1e-9) k.sum = 1;
+    // A kernel summing to nothing (a picture gone black) has no centroid or normalised shape.
+    if (k.sum != 0) k.centreX /= k.sum, k.centreY /= k.sum;
+    if (k.sum == 0) k.sum = 1;
     nameKernel(k);
     return k;
 }
@@ -619,6 +628,7 @@ ContrastGating contrastGating(const Image& base, const Image& presented, double 
         const int bin = std::min(kGatingBins - 1, (int)(range * kGatingBins));
         ++g.counts[bin];
         changed[bin] += pixelChange(base, presented, p) > tolerance;
+        // A flat pixel's change is read against one level.
         relative[bin] += std::abs(lp[p] - lb[p]) / std::max(range, 1.0 / 255);
     }
     for (int b = 0; b <= kGatingBins; ++b) g.edges[b] = (double)b / kGatingBins;
@@ -1114,30 +1124,40 @@ PresentationFigures measurePresentation(const PresentationInput& in) {
     PresentationFigures f;
     const Image& back = *in.back;
     const Image& presented = *in.presented;
-    f.scale = scaleFigures(back, presented);
-    f.sameSize = f.scale.sameSize;
-    if (!f.sameSize) return f;
+    f.sameSize = back.width == presented.width && back.height == presented.height;
+    if (!f.sameSize) {
+        f.scale = scaleFigures(back, presented);
+        return f;
+    }
     for (std::size_t p = 0; p < back.pixels(); ++p) f.differing += pixelChange(back, presented, p) > in.tolerance;
     f.rmse = rmse(back, presented);
     f.everyPixel = fitColourCurve(back, presented);
     colourStep(back, presented, f);
     const Image curved = applyCurve(back, f.curve);
-    f.gating = contrastGating(curved, presented, in.tolerance, &back);
-    f.range = rangeFigures(curved, presented, in.tolerance);
-    if (in.referenceCoverage && in.bands && in.referenceCoverage->pixels() == back.pixels()) {
-        f.edges = edgeFigures(curved, presented, *in.referenceCoverage, *in.bands, in.tolerance, in.reference);
-        if (in.presentedCoverage && in.oneSampleCoverage) {
-            f.edges.edgeError = coverageEdgeError(*in.presentedCoverage, *in.referenceCoverage, *in.bands);
-            f.edges.oneSampleEdgeError = coverageEdgeError(*in.oneSampleCoverage, *in.referenceCoverage, *in.bands);
-            f.edges.fromCoverage = true;
-        }
-        f.hasEdges = true;
-    }
-    if (in.reference && in.landmarks) {
-        const DetailReference ref = prepareDetail(*in.reference);
-        f.detail = detailKept(ref, presented, *in.landmarks);
-        f.backDetail = detailKept(ref, back, *in.landmarks);
-    }
+    // The figures after the colour step depend on it alone, not on each other.
+    const bool edges = in.referenceCoverage && in.bands && in.referenceCoverage->pixels() == back.pixels();
+    const bool detail = in.reference && in.landmarks;
+    const std::function<void()> tasks[] = {
+        [&] { f.gating = contrastGating(curved, presented, in.tolerance, &back); },
+        [&] { f.range = rangeFigures(curved, presented, in.tolerance); },
+        [&] {
+            if (!edges) return;
+            f.edges = edgeFigures(curved, presented, *in.referenceCoverage, *in.bands, in.tolerance, in.reference);
+            if (in.presentedCoverage && in.oneSampleCoverage) {
+                f.edges.edgeError = coverageEdgeError(*in.presentedCoverage, *in.referenceCoverage, *in.bands);
+                f.edges.oneSampleEdgeError = coverageEdgeError(*in.oneSampleCoverage, *in.referenceCoverage, *in.bands);
+                f.edges.fromCoverage = true;
+            }
+            f.hasEdges = true;
+        },
+        [&] {
+            if (!detail) return;
+            const DetailReference ref = prepareDetail(*in.reference);
+            f.detail = detailKept(ref, presented, *in.landmarks);
+            f.backDetail = detailKept(ref, back, *in.landmarks);
+        },
+        [&] { f.scale = scaleFigures(back, presented); }};
+    forEachInParallel(std::size(tasks), [&](std::size_t i) { tasks[i](); });
     return f;
 }
 

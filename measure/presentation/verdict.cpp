@@ -14,14 +14,26 @@ namespace {
 // over the synthetic frame change 4 % (FXAA) to 60 % (the blurs) of its pixels.
 constexpr double kUnchangedShare = 0.001;
 // A curve alone explains the change when its residual (levels RMS, every pixel) is this
-// close to the tolerance's rounding; FXAA's few changed pixels leave 3 levels and more on
-// the synthetic frame (its 4 % changed by 20 levels RMS), a colour map 0.5.
+// close to the tolerance's rounding and leaves at most this share of the change: colour
+// maps over the synthetic frame leave 0 of 9 to 20 levels, in 8 bits and 5-6-5; FXAA
+// leaves 14 of 19, CAS 0.4 in 5-6-5 4.3 of 6.4 (within the levels, not the share).
 constexpr double kPointwiseLevels = 1.5;
-// A member explains the spatial change when its RMSE over the changed pixels is within
-// this many levels, plus half the tolerance (a coarser framebuffer rounds the picture the
-// member is not). The members over the synthetic frame are exact (0) in 8 bits and within
-// 2.6 levels in 5-6-5; the nearest other member of a family lies 4 levels and more away.
-constexpr double kMemberFitLevels = 3.0;
+constexpr double kPointwiseShare = 0.25;
+// A colour step moves the levels by more than this (RMS over the levels seen, plus half
+// the tolerance); the maps the tool models move them 9 levels and more.
+constexpr double kColourLevels = 2.0;
+// A member explains the change when its RMSE over the changed pixels is within this many
+// levels plus a quarter of the tolerance (a coarser framebuffer rounds the picture, not the
+// member). Measured over the synthetic frame: each family's own member at 0 levels in 8
+// bits and at most 2.1 in 5-6-5; the closest member of another class (or chain) at 4.5
+// levels in 8 bits and 5.3 in 5-6-5 (a blur then CAS against the tent), which the limits
+// (2.75 and 4.55) keep out when the picture's own member is missing.
+constexpr double kMemberFitLevels = 2.5;
+constexpr double kMemberFitTolerance = 0.25;
+// How much closer a chain of two must come than the closest single member to be taken:
+// over the synthetic frame in 5-6-5 a Gaussian then CAS and the Gaussian nearest to it lie
+// 1.0 level apart either way round (exact in 8 bits, 2.1 apart).
+constexpr double kChainMargin = 0.5;
 // Share of the changed pixels that leave their 3 x 3 range beyond which the change is a
 // sharpening: averages (blurs, anti-aliasing) never leave it, so only rounding does;
 // unsharp masking and CAS push most pixels beside an edge past it.
@@ -40,21 +52,33 @@ Image mapped(const Image& image, const LevelMap& curve) {
     return out;
 }
 
-// RMSE of `a` against `b` over the pixels where either differs from `base` by more than
-// the tolerance in some channel: the part of the picture a filter touched.
-double changedRmse(const Image& a, const Image& b, const Image& base, double tolerance) {
+// Pixels where `picture` differs from `base` by more than the tolerance in some channel.
+std::vector<bool> changedFrom(const Image& picture, const Image& base, int tolerance) {
+    std::vector<bool> out(base.pixels());
+    for (std::size_t p = 0; p < out.size(); ++p)
+        for (int c = 0; c < 3; ++c)
+            out[p] = out[p] || std::abs(picture.rgb[p * 3 + c] - base.rgb[p * 3 + c]) > tolerance;
+    return out;
+}
+
+// RMSE of the presented picture against a candidate (through the curve where given) over
+// the pixels where either differs from `base` beyond the tolerance: the part a filter
+// touched. `presentedChanged` is the presented picture's share of that, made once.
+double changedRmse(const Image& presented, const std::vector<bool>& presentedChanged, const Image& candidate,
+                   const Image& base, int tolerance, const LevelMap* curve) {
     double sum = 0;
     std::size_t n = 0;
     for (std::size_t p = 0; p < base.pixels(); ++p) {
-        bool changed = false;
+        int v[3];
+        bool changed = presentedChanged[p];
         for (int c = 0; c < 3; ++c) {
-            const std::size_t i = p * 3 + c;
-            changed =
-                changed || std::abs(a.rgb[i] - base.rgb[i]) > tolerance || std::abs(b.rgb[i] - base.rgb[i]) > tolerance;
+            const std::uint8_t raw = candidate.rgb[p * 3 + c];
+            v[c] = curve ? (*curve)[c][raw] : raw;
+            changed = changed || std::abs(v[c] - base.rgb[p * 3 + c]) > tolerance;
         }
         if (!changed) continue;
         for (int c = 0; c < 3; ++c) {
-            const double d = (double)a.rgb[p * 3 + c] - b.rgb[p * 3 + c];
+            const double d = (double)presented.rgb[p * 3 + c] - v[c];
             sum += d * d;
         }
         n += 3;
@@ -62,10 +86,17 @@ double changedRmse(const Image& a, const Image& b, const Image& base, double tol
     return n ? std::sqrt(sum / n) : 0.0;
 }
 
+// Whether a curve alone explains the change, on both counts.
+bool isPointwise(double residual, double rmse, double tolerance) {
+    return residual <= kPointwiseLevels + tolerance / 2 && residual <= kPointwiseShare * rmse;
+}
+
+// A chain with a colour map needs no measured curve before it is compared.
 bool hasColourStep(const std::vector<FamilyStep>& steps) {
     return std::any_of(steps.begin(), steps.end(), [](const FamilyStep& s) { return s.family == Family::Colour; });
 }
 
+// The figures' shapes in the verdict's terms: levels and other curves are one class.
 ColourShape colourShapeOf(CurveShape shape) {
     switch (shape) {
         case CurveShape::Identity: return ColourShape::Identity;
@@ -76,6 +107,7 @@ ColourShape colourShapeOf(CurveShape shape) {
     }
 }
 
+// The figures' kernel shapes in the verdict's terms; sharpening is its own class.
 FilterShape filterShapeOf(KernelShape shape) {
     switch (shape) {
         case KernelShape::Identity: return FilterShape::Identity;
@@ -120,9 +152,9 @@ PresentationStep stepOf(PresentationClass cls, const PresentationEvidence& e) {
 }
 
 // The closest single member of the families a class stands for, into the step.
-void closestMember(PresentationStep& step, const std::vector<FamilyDistance>& sorted, bool colourChanged) {
+void closestMember(PresentationStep& step, const std::vector<FamilyDistance>& sorted) {
     for (const FamilyDistance& d : sorted)
-        if (d.steps.size() == 1 && classOf(d.steps[0].family) == step.cls && d.afterCurve == colourChanged) {
+        if (d.steps.size() == 1 && classOf(d.steps[0].family) == step.cls) {
             step.closest = d.name, step.member = d.steps[0], step.distance = d.distance;
             return;
         }
@@ -143,13 +175,44 @@ std::vector<PresentationStep> stepsOfMember(const FamilyDistance& best, const Pr
     return steps;
 }
 
+// A linear filter's change grows with contrast and has no gate: where the figures find
+// one, a member made of filters alone does not explain the picture.
+bool consistent(const FamilyDistance& d, const PresentationEvidence& e) {
+    const bool filtersOnly = std::all_of(d.steps.begin(), d.steps.end(), [](const FamilyStep& s) {
+        return classOf(s.family) == PresentationClass::Filter;
+    });
+    return !(e.gated && filtersOnly);
+}
+
+// A pointwise change's shape: the figures' where they name one, else the closest colour
+// map the tool makes where it fits.
+void nameColour(PresentationStep& s, const std::vector<FamilyDistance>& sorted, double fit) {
+    if (s.colour != ColourShape::Curve && s.colour != ColourShape::Identity) return;
+    for (const FamilyDistance& d : sorted)
+        if (!d.afterCurve && d.steps.size() == 1 && d.steps[0].family == Family::Colour && d.distance <= fit) {
+            const ColourMap& m = d.steps[0].colour;
+            s.colour = m.kind == ColourMapKind::Gamma  ? ColourShape::Gamma
+                       : m.kind == ColourMapKind::Gain ? ColourShape::Gain
+                                                       : ColourShape::LimitedRange;
+            if (m.kind == ColourMapKind::Gamma) s.gamma = m.value;
+            if (m.kind == ColourMapKind::Gain) s.gain = m.value;
+            if (m.kind == ColourMapKind::LimitedRange) s.low = 16, s.high = 235;
+            s.closest = d.name, s.member = d.steps[0], s.distance = d.distance;
+            return;
+        }
+}
+
 // The spatial class the figures say, where no member fits.
-PresentationClass spatialClassOf(const PresentationEvidence& e) {
+PresentationClass spatialClassOf(const PresentationEvidence& e, const std::vector<FamilyDistance>& sorted) {
     const bool linear = e.identityResidual > 0 && e.kernelResidual <= (1 - kLinearShare) * e.identityResidual;
     if (e.overshootShare > kOvershootShare || (linear && -e.negativeSum > kNegativeLobes))
         return PresentationClass::Sharpening;
     if (e.gated) return PresentationClass::Morphological;
     if (linear && e.filter != FilterShape::Identity) return PresentationClass::Filter;
+    // Averages that no kernel explains, nearest to a morphological member: a morphological
+    // filter whose gate the figures could not place (a coarse framebuffer blurs it).
+    if (!sorted.empty() && classOf(sorted[0].steps[0].family) == PresentationClass::Morphological)
+        return PresentationClass::Morphological;
     return PresentationClass::Unexplained;
 }
 
@@ -169,15 +232,27 @@ PresentationClass classOf(Family family) {
     return PresentationClass::Unexplained;
 }
 
+const LevelMap* colourStepOf(const PresentationFigures& f) {
+    return f.curveBase == CurveBase::Identity ? nullptr : &f.curve.map;
+}
+
 PresentationEvidence evidenceOf(const PresentationFigures& f, const PresentationInput& in) {
     PresentationEvidence e;
     e.sameSize = f.sameSize && !f.scale.resampled;
     e.tolerance = in.tolerance;
     const std::size_t pixels = in.back ? in.back->pixels() : 0;
     e.changedShare = pixels ? (double)f.differing / (double)pixels : 0.0;
-    e.colour = colourShapeOf(f.curve.shape);
-    e.colourResidual = f.curve.residual;
-    e.gamma = f.curve.gamma, e.gain = f.curve.gain, e.low = f.curve.low, e.high = f.curve.high;
+    // The colour step: the curve on every pixel where it alone explains the change, else the
+    // curve the spatial figures were read after.
+    e.rmse = f.rmse;
+    e.colourResidual = f.everyPixel.residual;
+    const bool pointwise = isPointwise(f.everyPixel.residual, f.rmse, in.tolerance);
+    const ColourCurve* curve = pointwise ? &f.everyPixel : colourStepOf(f) ? &f.curve : nullptr;
+    if (curve) {
+        e.colour = colourShapeOf(curve->shape);
+        e.gamma = curve->gamma, e.gain = curve->gain, e.low = curve->low, e.high = curve->high;
+        e.colourDeviation = curve->deviation;
+    }
     e.filter = filterShapeOf(f.kernel.shape);
     e.kernelSide = f.kernel.side, e.kernel = f.kernel.weights;
     e.kernelResidual = f.kernel.residual, e.identityResidual = f.kernel.identityResidual;
@@ -192,17 +267,22 @@ PresentationEvidence evidenceOf(const PresentationFigures& f, const Presentation
 
 std::vector<FamilyDistance> familyDistances(const std::vector<FamilyCandidate>& candidates, const Image& presented,
                                             const Image& oneSample, double tolerance, const LevelMap* curve) {
+    if (presented.width != oneSample.width || presented.height != oneSample.height) return {};  // scaled
     const std::size_t n = candidates.size();
-    std::vector<FamilyDistance> out(curve ? 2 * n : n);
+    // Levels are whole: beyond a tolerance of 8.2 is beyond 8.
+    const int levels = (int)std::floor(tolerance);
     const Image curvedBase = curve ? mapped(oneSample, *curve) : Image();
+    const std::vector<bool> direct = changedFrom(presented, oneSample, levels);
+    const std::vector<bool> curved = curve ? changedFrom(presented, curvedBase, levels) : std::vector<bool>();
+    std::vector<FamilyDistance> out(curve ? 2 * n : n);
     forEachInParallel(out.size(), [&](std::size_t i) {
         const FamilyCandidate& c = candidates[i % n];
         FamilyDistance& d = out[i];
         d.index = i % n, d.name = c.name, d.steps = c.steps, d.afterCurve = i >= n;
         if (!d.afterCurve)
-            d.distance = changedRmse(presented, c.image, oneSample, tolerance);
+            d.distance = changedRmse(presented, direct, c.image, oneSample, levels, nullptr);
         else if (!hasColourStep(c.steps))
-            d.distance = changedRmse(presented, mapped(c.image, *curve), curvedBase, tolerance);
+            d.distance = changedRmse(presented, curved, c.image, curvedBase, levels, curve);
         else
             d.distance = std::numeric_limits<double>::infinity();  // the curve stands for its colour map
     });
@@ -219,25 +299,41 @@ PresentationVerdict judgePresentation(const PresentationEvidence& e, const std::
                      [](const FamilyDistance& a, const FamilyDistance& b) { return a.distance < b.distance; });
     if (!e.sameSize) return v.steps = {stepOf(PresentationClass::Scaled, e)}, v;
     if (e.changedShare <= kUnchangedShare) return v.steps = {stepOf(PresentationClass::Unchanged, e)}, v;
-    const bool colourChanged = e.colour != ColourShape::Identity;
-    if (colourChanged && e.colourResidual <= kPointwiseLevels + e.tolerance / 2)
-        return v.steps = {stepOf(PresentationClass::ColourChanged, e)}, v;
-    // With a colour change, the members compared after the curve, or chained with a map.
-    std::vector<FamilyDistance> eligible;
-    for (const FamilyDistance& d : v.distances)
-        if (colourChanged ? d.afterCurve || hasColourStep(d.steps) : !d.afterCurve) eligible.push_back(d);
-    if (!eligible.empty()) {
-        const FamilyDistance& best = eligible.front();
-        v.closest = best.name, v.distance = best.distance;
-        for (const FamilyDistance& d : eligible)
-            if (d.name != best.name) {
-                v.margin = d.distance - best.distance;
+    if (!v.distances.empty()) {
+        v.closest = v.distances[0].name, v.distance = v.distances[0].distance;
+        for (const FamilyDistance& d : v.distances)
+            if (d.name != v.closest) {
+                v.margin = d.distance - v.distance;
                 break;
             }
-        if (best.distance <= kMemberFitLevels + e.tolerance / 2) return v.steps = stepsOfMember(best, e), v;
     }
-    PresentationStep step = stepOf(spatialClassOf(e), e);
-    closestMember(step, eligible, colourChanged);
+    const double fit = kMemberFitLevels + kMemberFitTolerance * e.tolerance;
+    if (isPointwise(e.colourResidual, e.rmse, e.tolerance)) {
+        PresentationStep s = stepOf(PresentationClass::ColourChanged, e);
+        nameColour(s, v.distances, fit);
+        return v.steps = {s}, v;
+    }
+    // The closest member the figures do not contradict, taken on the back buffer itself
+    // before one taken after the measured curve; a chain of two only where it is clearly
+    // closer than any single member, since a chain fits much that one member with other
+    // parameters would.
+    const FamilyDistance* member = nullptr;
+    for (bool afterCurve : {false, true}) {
+        const FamilyDistance *best = nullptr, *single = nullptr;
+        for (const FamilyDistance& d : v.distances)
+            if (d.afterCurve == afterCurve && d.distance <= fit && consistent(d, e)) {
+                if (!best) best = &d;
+                if (!single && d.steps.size() == 1) single = &d;
+            }
+        if (!member && best) member = single && single->distance - best->distance <= kChainMargin ? single : best;
+    }
+    if (member) return v.steps = stepsOfMember(*member, e), v;
+    // After a spatial change only a named curve is taken for a colour step: an unnamed one
+    // may be the curve taking up some of what the filter did.
+    const bool colourChanged = e.colour != ColourShape::Identity && e.colour != ColourShape::Curve &&
+                               e.colourDeviation > kColourLevels + e.tolerance / 2;
+    PresentationStep step = stepOf(spatialClassOf(e, v.distances), e);
+    closestMember(step, v.distances);
     step.unmodelled = step.cls == PresentationClass::Morphological;
     v.steps.push_back(step);
     if (colourChanged) v.steps.push_back(stepOf(PresentationClass::ColourChanged, e));

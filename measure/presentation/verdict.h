@@ -39,9 +39,11 @@ struct PresentationEvidence {
     bool sameSize = true;
     double tolerance = 0;     // levels a pixel may differ and count as unchanged
     double changedShare = 0;  // pixels beyond the tolerance, share of all
+    double rmse = 0;          // levels, against the back buffer
     // The per-channel curve from the back buffer to the presented picture.
     ColourShape colour = ColourShape::Identity;
-    double colourResidual = 0;  // RMSE in levels after the curve
+    double colourResidual = 0;   // RMSE in levels after the curve, every pixel
+    double colourDeviation = 0;  // RMS over the levels of how far the curve moves them
     double gamma = 1, gain = 1;
     int low = 0, high = 255;
     // The least-squares kernel after the curve, rows top to bottom.
@@ -86,8 +88,11 @@ struct FamilyDistance {
 // Per-channel map of the 256 levels, as the colour curve is measured.
 using LevelMap = std::array<std::array<std::uint8_t, 256>, 3>;
 
+// The colour step the figures' spatial part was read after, or null where none was.
+const LevelMap* colourStepOf(const PresentationFigures& figures);
+
 // Distances of every candidate, ascending; with a curve also each after it (colour-only
-// candidates are not: the curve stands for them).
+// candidates are not: the curve stands for them). None where the sizes differ.
 std::vector<FamilyDistance> familyDistances(const std::vector<FamilyCandidate>& candidates, const Image& presented,
                                             const Image& oneSample, double tolerance, const LevelMap* curve = nullptr);
 

@@ -297,6 +297,12 @@ TEST(PresentationFigures, LinearFiltersGiveTheirKernelsAndNoGate) {
             EXPECT_FALSE(f.gating.gated) << (int)c.shape;
             EXPECT_LT(f.range.overshootShare, 0.01) << (int)c.shape;
             EXPECT_FALSE(f.scale.resampled) << (int)c.shape;
+            // The kernel applied predicts the filtered luma as closely as its residual says.
+            const std::vector<float> predicted = applyKernel(lumaPlane(fb.back), kW, kH, f.kernel);
+            const std::vector<float> actual = lumaPlane(c.picture);
+            double square = 0;
+            for (std::size_t p = 0; p < actual.size(); ++p) square += std::pow(255 * (predicted[p] - actual[p]), 2);
+            EXPECT_NEAR(std::sqrt(square / actual.size()), f.kernel.residual, 0.3) << (int)c.shape;
         }
         EXPECT_NEAR(measured(fb.back, boxFilter(fb.back, 2), fb.tolerance).kernel.centreX, 0.5, 0.02);
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "measure/aa/verdict.h"
+#include "measure/presentation/figures.h"
 #include "measure/core/metrics.h"
 
 #include <algorithm>
@@ -132,6 +133,30 @@ inline std::vector<bool> flatPixels(const Image& one) {
                         flat = flat && one.rgb[((std::size_t)(y + j) * kW + x + i) * 3 + k] ==
                                            one.rgb[((std::size_t)y * kW + x) * 3 + k];
             out[(std::size_t)y * kW + x] = flat;
+        }
+    return out;
+}
+
+// The landmarks the detail figures are read over: the flat area and the wedges' interiors,
+// the checkered wedges, the pixels by the thin lines, the caption block.
+inline std::vector<measure::Landmark> landmarks() {
+    using measure::LandmarkKind;
+    std::vector<measure::Landmark> out = {{LandmarkKind::Interiors, {}},
+                                          {LandmarkKind::Checkerboards, {}},
+                                          {LandmarkKind::ThinLines, {}},
+                                          {LandmarkKind::Caption, {}}};
+    const std::vector<measure::Region> r = regions();
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            const double cx = x + 0.5, cy = y + 0.5;
+            const bool wedge = r[(std::size_t)y * kW + x] == measure::Region::Interior;
+            out[0].mask.push_back(wedge || (cx > 10 && cx < 38 && cy > 10 && cy < 38));
+            out[1].mask.push_back(wedge);
+            bool nearLine = false;
+            for (int j = -1; j <= 1; ++j)
+                for (int i = -1; i <= 1; ++i) nearLine = nearLine || onThinLine(cx + i * 0.7, cy + j * 0.7);
+            out[2].mask.push_back(nearLine);
+            out[3].mask.push_back(cx >= 6 && cx < 66 && cy >= 84 && cy < 112);
         }
     return out;
 }

@@ -30,15 +30,18 @@ start_xvfb -screen 0 1280x1024x24 -nolisten tcp || { echo "FAILED: Xvfb did not 
 pids+=("$xvfb_pid")
 display=$xvfb_display
 
-# measure NAME [VAR=VALUE...]: the tool's window and presented picture at quillmere's size.
+# The expectations a user writes for a display path that must leave the picture alone.
+printf 'presented.verdict == "unchanged"\npresented.detail_kept >= 0.9\n' >"$tmp/unchanged.expect"
+# measure NAME [VAR=VALUE...]: the tool's window and presented picture at quillmere's size,
+# with the expectations above; its status in $tmp/NAME.status.
 measure() {
     local name=$1
     shift
     env -u QUILLMERE_SAMPLES DISPLAY="$display" "$@" "$tool" --modes window --reference-k 4 --out "$tmp/$name" \
-        >"$tmp/$name.log" 2>&1
-    local status=$?
+        --expect "$tmp/unchanged.expect" >"$tmp/$name.log" 2>&1
+    echo $? >"$tmp/$name.status"
     ran=1
-    check "$name: status 0, captured and compared" test "$status $(field "$tmp/$name" "p['captured'], p.get('compared')")" = "0 True True"
+    check "$name: captured and compared" test "$(field "$tmp/$name" "p['captured'], p.get('compared')")" = "True True"
     echo "$name: $(field "$tmp/$name" "p.get('differing_pixels'), p.get('verdict'), p.get('detail_kept')")"
 }
 verdict() { field "$tmp/$1" "p.get('verdict')"; }
@@ -46,6 +49,7 @@ kept() { field "$tmp/$1" "p.get('detail_kept')"; }
 below() { python3 -c "import sys; sys.exit(0 if float('$1') < float('$2') else 1)"; }
 
 measure llvmpipe
+check "llvmpipe: the expectations of an unchanged picture hold (status 0)" test "$(cat "$tmp/llvmpipe.status")" = 0
 check "llvmpipe: unchanged, no pixel differs" test "$(field "$tmp/llvmpipe" "p['verdict'], p['differing_pixels']")" = "unchanged 0"
 check "llvmpipe: the summary opens with what presentation did" \
     test "$(field "$tmp/llvmpipe" "d['summary'].startswith('Presentation leaves')")" = True
@@ -58,7 +62,7 @@ if ! ls /usr/share/vulkan/icd.d/lvp_icd.*.json >/dev/null 2>&1; then
     echo "skipped: zink and vkBasalt (no lavapipe Vulkan driver)"
 else
     measure zink "${zink[@]}"
-    check "zink without vkBasalt: unchanged" test "$(verdict zink)" = unchanged
+    check "zink without vkBasalt: unchanged, the expectations hold" test "$(verdict zink) $(cat "$tmp/zink.status")" = "unchanged 0"
     if ! ls /usr/lib/*/vkbasalt/libvkbasalt.so >/dev/null 2>&1; then
         echo "skipped: vkBasalt (not installed)"
     else
@@ -71,6 +75,8 @@ else
         check "vkBasalt FXAA: morphological anti-aliasing" test "$(verdict vkbasalt-fxaa)" = morphological
         check "vkBasalt FXAA: less texture detail kept than the unchanged picture" \
             below "$(kept vkbasalt-fxaa)" "$unchanged"
+        check "vkBasalt FXAA: the expectations of an unchanged picture fail (status 9)" \
+            test "$(cat "$tmp/vkbasalt-fxaa.status")" = 9
         check "vkBasalt FXAA: the window's verdict joins the back buffer's and presentation's" \
             grep -q '"verdict": "no anti-aliasing (one sample per pixel), with morphological' "$tmp/vkbasalt-fxaa/results.json"
         check "vkBasalt CAS: sharpening" test "$(verdict vkbasalt-cas)" = sharpening

@@ -397,7 +397,7 @@ TEST(PresentationFigures, DetailKeptSeparatesBlurFromAliasingRemoved) {
 TEST(PresentationFigures, EdgesReachAndCoverage) {
     const Scene& s = scene();
     const EdgeFigures none = edgeFigures(s.one, s.one, s.coverage, s.bands, 1);
-    EXPECT_GT(none.runs, 10u);
+    EXPECT_GE(none.runs, 4u);
     EXPECT_EQ(none.reachMax, 0);
     EXPECT_DOUBLE_EQ(none.edgeError, none.oneSampleEdgeError);
     // The reference's edges recover its coverage better than one sample does, and exactly

@@ -245,14 +245,21 @@ double fitGamma(const std::array<LevelSums, 3>& sums, const ColourCurve& curve) 
 
 // The curve's shape: the simplest named one within kShapeLevels.
 void nameCurve(const std::array<LevelSums, 3>& sums, ColourCurve& curve) {
-    double vm = 0, vv = 0;
+    double vm = 0, vv = 0, n = 0, sv = 0, sm = 0;
     for (int c = 0; c < 3; ++c)
         for (int v = 0; v < 256; ++v)
             if (sums[c].count[v] > 0 && curve.map[c][v] < 255) {
-                vm += sums[c].count[v] * v * curve.map[c][v];
-                vv += sums[c].count[v] * v * v;
+                const double w = sums[c].count[v], m = curve.map[c][v];
+                vm += w * v * m, vv += w * v * v, n += w, sv += w * v, sm += w * m;
             }
     curve.gain = vv > 0 ? vm / vv : 1;
+    // The straight line through the curve, at 0 and 255: levels squeezed or stretched.
+    const double spread = n * vv - sv * sv;
+    if (spread > 0) {
+        const double slope = (n * vm - sv * sm) / spread, offset = (sm - slope * sv) / n;
+        curve.low = (int)std::lround(offset);
+        curve.high = (int)std::lround(offset + 255 * slope);
+    }
     curve.gamma = fitGamma(sums, curve);
     const double g = curve.gain, gm = curve.gamma, lo = curve.low, hi = curve.high;
     const double identity = shapeError(sums, curve, [](int v) { return (double)v; });
@@ -337,8 +344,6 @@ ColourCurve fitColourCurve(const Image& back, const Image& presented, const std:
     }
     ColourCurve curve;
     double err = 0, dev = 0, n = 0;
-    curve.low = 255;
-    curve.high = 0;
     for (int c = 0; c < 3; ++c) {
         curve.map[c] = channelMap(fit[c]);
         const LevelSums& s = all[c];
@@ -349,8 +354,6 @@ ColourCurve fitColourCurve(const Image& back, const Image& presented, const std:
             dev += s.count[v] * (f - v) * (f - v);
             n += s.count[v];
         }
-        curve.low = std::min<int>(curve.low, curve.map[c][0]);
-        curve.high = std::max<int>(curve.high, curve.map[c][255]);
     }
     curve.residual = n > 0 ? std::sqrt(std::max(0.0, err) / n) : 0;
     curve.deviation = n > 0 ? std::sqrt(dev / n) : 0;

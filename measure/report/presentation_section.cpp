@@ -332,8 +332,10 @@ std::string presentationHtml(const Results& r) {
                   << formatFigure(f.edges.reachMax, 0) << ") from a stair step; coverage error "
                   << formatFigure(f.edges.edgeError, 2) << " against the one-sample frame's "
                   << formatFigure(f.edges.oneSampleEdgeError, 2) << ".</li>";
-            h << "<li>Closest candidate: " << escapeMarkup(p.verdict.closest) << " at "
-              << formatFigure(p.verdict.distance, 2) << " levels (of " << p.candidates << ").</li></ul>\n";
+            if (!p.verdict.closest.empty())
+                h << "<li>Closest candidate: " << escapeMarkup(p.verdict.closest) << " at "
+                  << formatFigure(p.verdict.distance, 2) << " levels (of " << p.candidates << ").</li>";
+            h << "</ul>\n";
             if (f.sameSize)
                 h << "<figure><img class='heat' src='" << files::kChangeMap
                   << "' alt='where presentation changed the picture'><figcaption>change map: red leaves the "

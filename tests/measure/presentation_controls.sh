@@ -55,6 +55,8 @@ check "llvmpipe: the summary opens with what presentation did" \
     test "$(field "$tmp/llvmpipe" "d['summary'].startswith('Presentation leaves')")" = True
 check "llvmpipe: detail kept over every landmark" \
     test "$(field "$tmp/llvmpipe" "[x['landmark'] for x in q['detail'] if x['has_detail']]")" = "['interiors', 'checkerboards', 'thin_lines', 'caption']"
+check "llvmpipe: the page's texture-detail table is the results'" \
+    /usr/bin/python3 "$here/check_results.py" detail "$tmp/llvmpipe"
 unchanged=$(kept llvmpipe)
 
 zink=(LIBGL_ALWAYS_SOFTWARE=1 MESA_LOADER_DRIVER_OVERRIDE=zink)

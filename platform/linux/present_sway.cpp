@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -22,6 +23,10 @@ using nlohmann::json;
 enum class Ipc : std::uint32_t { RunCommand = 0, GetOutputs = 3, GetTree = 4 };
 constexpr char kMagic[] = "i3-ipc";
 constexpr std::size_t kMagicSize = sizeof kMagic - 1;
+// Seconds sway gets to answer a request, and the largest answer believed (a tree of
+// thousands of windows is a few megabytes).
+constexpr long kAnswerSeconds = 5;
+constexpr std::uint32_t kLargestReply = 64u << 20;
 // How long a resize may take, how long its size must hold, how often it is asked again
 // while it does not, and how often the tree is read meanwhile.
 constexpr double kResizeSeconds = 5;
@@ -61,6 +66,10 @@ bool request(Ipc type, const std::string& payload, std::string& reply) {
     std::strcpy(address.sun_path, path);
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
+    // A sway that stops answering must not hold the tool forever.
+    const timeval limit{kAnswerSeconds, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     char header[kMagicSize + 8];
     std::memcpy(header, kMagic, kMagicSize);
     const std::uint32_t fields[2] = {(std::uint32_t)payload.size(), (std::uint32_t)type};
@@ -71,8 +80,9 @@ bool request(Ipc type, const std::string& payload, std::string& reply) {
               readAll(fd, header, sizeof header) && std::memcmp(header, kMagic, kMagicSize) == 0;
     if (ok) {
         std::memcpy(answer, header + kMagicSize, sizeof answer);
-        reply.assign(answer[0], '\0');
-        ok = answer[1] == (std::uint32_t)type && readAll(fd, reply.data(), reply.size());
+        ok = answer[1] == (std::uint32_t)type && answer[0] <= kLargestReply;
+        if (ok) reply.assign(answer[0], '\0');
+        ok = ok && readAll(fd, reply.data(), reply.size());
     }
     close(fd);
     return ok;

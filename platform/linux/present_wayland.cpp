@@ -7,8 +7,9 @@
 
 #include <wayland-client.h>
 
-#include <bit>
+#include <algorithm>
 #include <chrono>
+#include <memory>
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
@@ -33,7 +34,7 @@ struct Connection {
     wl_registry* registry = nullptr;
     wl_shm* shm = nullptr;
     zwlr_screencopy_manager_v1* screencopy = nullptr;
-    std::vector<OutputGlobal*> outputs;
+    std::vector<std::unique_ptr<OutputGlobal>> outputs;
     bool asked = false;
 } gConnection;
 
@@ -58,11 +59,11 @@ void global(void*, wl_registry* registry, uint32_t name, const char* interface, 
         c.screencopy = static_cast<zwlr_screencopy_manager_v1*>(
             wl_registry_bind(registry, name, &zwlr_screencopy_manager_v1_interface, std::min(version, 3u)));
     } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
-        auto* o = new OutputGlobal;
+        auto o = std::make_unique<OutputGlobal>();
         o->output =
             static_cast<wl_output*>(wl_registry_bind(registry, name, &wl_output_interface, std::min(version, 4u)));
-        wl_output_add_listener(o->output, &kOutputListener, o);
-        c.outputs.push_back(o);
+        wl_output_add_listener(o->output, &kOutputListener, o.get());
+        c.outputs.push_back(std::move(o));
     }
 }
 void globalRemoved(void*, wl_registry*, uint32_t) {}
@@ -94,7 +95,7 @@ bool dispatchUntil(const bool& done, double seconds) {
 
 // The wl_output sway calls `name`; the only one where the compositor names none.
 wl_output* outputNamed(const std::string& name) {
-    for (OutputGlobal* o : gConnection.outputs)
+    for (const auto& o : gConnection.outputs)
         if (o->name == name) return o->output;
     return gConnection.outputs.size() == 1 && gConnection.outputs[0]->name.empty() ? gConnection.outputs[0]->output
                                                                                    : nullptr;
@@ -207,8 +208,13 @@ std::string describe(Support s) {
 bool capture(const PresentProcess& process, PresentShot& shot, std::string& reason) {
     View view;
     Output where;
-    if (support() != Support::Available || !currentView(process, view)) {
-        reason = "the window is gone";
+    const Support offered = support();
+    if (offered != Support::Available) {
+        reason = describe(offered);
+        return false;
+    }
+    if (!currentView(process, view)) {
+        reason = "the window is gone from sway's tree";
         return false;
     }
     wl_output* output = currentOutput(view.content, where) ? outputNamed(where.name) : nullptr;
@@ -222,10 +228,12 @@ bool capture(const PresentProcess& process, PresentShot& shot, std::string& reas
     auto* frame = zwlr_screencopy_manager_v1_capture_output_region(
         gConnection.screencopy, 0, output, r.x - where.rect.x, r.y - where.rect.y, r.width, r.height);
     zwlr_screencopy_frame_v1_add_listener(frame, &kFrameListener, &f);
-    bool ok = dispatchUntil(f.described, kAnswerSeconds) && !f.failed && f.offered;
+    const bool answered = dispatchUntil(f.described, kAnswerSeconds);
+    bool ok = answered && !f.failed && f.offered;
     if (!ok) {
-        reason = f.failed ? "the compositor refused to capture the window's region"
-                          : "the compositor offered no shared-memory buffer for the capture";
+        reason = !answered  ? "the compositor did not describe the capture's buffer"
+                 : f.failed ? "the compositor refused to capture the window's region"
+                            : "the compositor offered no shared-memory buffer for the capture";
     } else if (f.shm.width != r.width || f.shm.height != r.height) {
         // A scaled output holds more pixels than the window's logical size; one cut at
         // the output's edge fewer.
@@ -243,10 +251,7 @@ bool capture(const PresentProcess& process, PresentShot& shot, std::string& reas
 
 void disconnect() {
     Connection& c = gConnection;
-    for (OutputGlobal* o : c.outputs) {
-        wl_output_destroy(o->output);
-        delete o;
-    }
+    for (const auto& o : c.outputs) wl_output_destroy(o->output);
     c.outputs.clear();
     if (c.screencopy) zwlr_screencopy_manager_v1_destroy(c.screencopy);
     if (c.shm) wl_shm_destroy(c.shm);

@@ -17,14 +17,25 @@ packages=(
     python3-jsonschema python3-lxml mesa-vulkan-drivers
 )
 
+# node and npm for the browser tests' client, Debian's unless another node is installed.
+command -v npm >/dev/null || packages+=(nodejs npm)
+
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
 
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-echo "Installing: ${missing[*]}"
-$sudo apt-get update -q
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+# The browser tests' npm packages, exactly as locked; again only when the lock changed since
+# (a copy of it in node_modules says which was installed), so that a machine offline passes.
+browser=$(cd "$(dirname "$0")/../tests/browser" && pwd)
+if ! cmp -s "$browser/package-lock.json" "$browser/node_modules/.installed-lock.json"; then
+    echo "Installing the browser tests' npm packages"
+    (cd "$browser" && npm ci --no-audit --no-fund && cp package-lock.json node_modules/.installed-lock.json)
+fi

@@ -69,11 +69,12 @@ SCRIPT
 chrome --virtual-time-budget=5000 --dump-dom "file://$tmp/cmp/check.html" >"$tmp/dom.html"
 verdict=$(grep -o 'CHECK images=[0-9][^<]*' "$tmp/dom.html")
 echo "$verdict"
-# Three crops of each run's every mode and reference; a difference image per mode both have.
+# Three crops of each run's every mode and reference, side by side and again in the flip
+# comparator; a difference image per mode both have.
 expected=$($py -c "
 import json
 n = [{c['name'] for c in json.load(open('$tmp/' + f + '/results.json'))['captures']} for f in ('llvmpipe', 'softpipe')]
-print(3 * (len(n[0]) + len(n[1]) + 2) + len(n[0] & n[1]) + 1)")
+print(2 * 3 * (len(n[0]) + len(n[1]) + 2) + len(n[0] & n[1]) + 1)")
 images=$(echo "$verdict" | sed -n 's/^CHECK images=\([0-9]*\) broken=0 *$/\1/p')
 check "every image of the page ($expected) loaded in Chromium" "[ '$images' = '$expected' ]"
 check "a row per mode with both runs' figures and the differences right" \

@@ -13,6 +13,7 @@
 #include "measure/report/png.h"
 #include "measure/report/presented_section.h"
 #include "measure/report/summary.h"
+#include "measure/report/words.h"
 #include "measure/report/svg.h"
 
 #include <nlohmann/json.hpp>
@@ -43,7 +44,8 @@ nlohmann::ordered_json toJson(const Results& r) {
     j["complete"] = r.whole;
     j["summary"] = r.summary;
     j["framebuffer_objects"] = r.framebuffers;
-    j["notes"] = r.notes;
+    j["notes"] = nlohmann::ordered_json::array();
+    for (const Note& note : r.notes) j["notes"].push_back(noteText(note, r));
     j["window"] = {{"available", r.windowAvailable},
                    {"reason", r.windowReason},
                    {"sample_buffers", r.sampleBuffers},
@@ -95,7 +97,7 @@ nlohmann::ordered_json toJson(const Results& r) {
                       {"centre", {r.centre[0], r.centre[1]}},
                       {"caption", {r.caption[0], r.caption[1]}}};
     j["filtering"] = filteringJson(r.filtering);
-    if (r.motion.measured) j["motion"] = motionJson(r.motion);
+    if (r.motion.measured) j["motion"] = motionJson(r.motion, r.captures);
     return j;
 }
 
@@ -259,7 +261,7 @@ std::string pageHead(const Results& r, const std::string& style) {
                                   std::to_string(r.samples) + ": " + windowVerdictText(r) + "."
                             : "not measured: " + escapeMarkup(r.windowReason))
       << "</p>\n";
-    for (const std::string& note : r.notes) h << "<p><b>Note:</b> " << escapeMarkup(note) << "</p>\n";
+    for (const Note& note : r.notes) h << "<p><b>Note:</b> " << escapeMarkup(noteText(note, r)) << "</p>\n";
     for (const auto& [name, why] : r.failed)
         h << "<p class='failed'><b>Failed, left out:</b> " << escapeMarkup(name) << ": " << escapeMarkup(why)
           << "</p>\n";

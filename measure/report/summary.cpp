@@ -1,6 +1,8 @@
 // The summary: a few sentences from the results, each naming the captures its figures come from.
 #include "measure/report/summary.h"
 
+#include "measure/report/words.h"
+
 #include <cstdio>
 #include <sstream>
 
@@ -8,7 +10,7 @@ namespace measure {
 
 std::string windowVerdictText(const Results& r) {
     const Verdict* v = r.chosenVerdict();
-    return v ? v->text : "not measured: " + r.windowReason;
+    return v ? verdictText(*v) : "not measured: " + r.windowReason;
 }
 
 std::string summarise(const Results& r) {

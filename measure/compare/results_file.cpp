@@ -94,6 +94,7 @@ private:
         std::string key;
     };
 
+    // The place being read, for the message: the key's value once its key is read.
     std::string pointer() const {
         std::string out;
         for (std::size_t i = 0; i < levels_.size(); ++i) {
@@ -112,6 +113,7 @@ private:
         inValue_ = false;
         return ok;
     }
+    // A new level, refused past the depth the validation can walk.
     bool open(bool array) {
         if (levels_.size() >= kMaxResultsDepth) {
             fault_ = {
@@ -123,10 +125,12 @@ private:
         inValue_ = false;
         return true;
     }
+    // A container ends: one value of the level above.
     bool close(bool ok) {
         levels_.pop_back();
         return value(ok);
     }
+    // Whether a string or name is short enough for the schema's patterns (std::regex recurses per character).
     bool bounded(const std::string& s) {
         if (s.size() <= kMaxResultsString) return true;
         fault_ = {kMalformed, pointer(),
@@ -146,6 +150,7 @@ struct Schema {
     valijson::Schema compiled;
 };
 
+// Parsed on first use, once a process: the fuzz target reads thousands of files.
 const Schema& schema() {
     static const std::unique_ptr<Schema> s = [] {
         auto out = std::make_unique<Schema>();

@@ -13,7 +13,7 @@ packages=(
     libclang-rt-dev libxdamage-dev libxcomposite-dev openbox
     libstb-dev desktop-file-utils appstream lintian debootstrap zip unzip fakeroot dpkg-dev file
     libwayland-dev libwayland-bin sway grim weston wayland-utils jq
-    libcli11-dev nlohmann-json3-dev libegl-dev libegl-mesa0 python3-skimage chromium
+    libcli11-dev nlohmann-json3-dev libvalijson-dev libegl-dev libegl-mesa0 python3-skimage chromium
     python3-jsonschema python3-lxml mesa-vulkan-drivers
 )
 

@@ -451,30 +451,9 @@ int loadRun(const std::string& dir, Run& run, std::string& error) {
         error = dir + " holds no results.json: not a quillmere-measure report folder";
         return kNoReport;
     }
-    run.results = Json::parse(file, nullptr, false);
-    if (run.results.is_discarded() || !run.results.is_object()) {
-        error = path + " is not JSON";
-        return kForeign;
-    }
-    if (text(run.results, "tool") != "quillmere-measure") {
-        error = path + " was not written by quillmere-measure (no \"tool\": \"quillmere-measure\")";
-        return kForeign;
-    }
-    const Json& version = run.results.contains("schema_version") ? run.results["schema_version"] : Json();
-    if (!version.is_number_integer() || version.get<int>() != kSchemaVersion) {
-        error = path +
-                (version.is_null() ? " has no schema_version (written by an older quillmere-measure)"
-                                   : " has schema_version " + version.dump()) +
-                "; this quillmere-measure reads version " + std::to_string(kSchemaVersion) + ": measure again";
-        return kUnknownVersion;
-    }
-    const Json& size = run.results.contains("size") ? run.results["size"] : Json();
-    if (!run.results.contains("captures") || !run.results["captures"].is_array() || !size.is_object() ||
-        !size.contains("width") || !size.contains("height")) {
-        error = path + " lacks its captures or size";
-        return kForeign;
-    }
-    return 0;
+    std::ostringstream text;
+    text << file.rdbuf();
+    return readResults(text.str(), path, run.results, error);
 }
 
 int prepareRuns(std::vector<Run>& runs, std::string& error) {

@@ -66,10 +66,26 @@ if(WIN32)
   if(TARGET quillmere-measure)
     quill_windows_resources(quillmere-measure "Quillmere anti-aliasing and filtering measurement")
   endif()
-  # The zip is one folder to unpack and double-click in: programs, README as text, licence.
+  # The zip is one folder to unpack and double-click in: programs, README as text, licence,
+  # and docs/ beside the README, where its links point.
   install(TARGETS ${QUILL_PROGRAMS} RUNTIME DESTINATION .)
   install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION . RENAME README.txt)
   install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION docs PATTERN "*.md" EXCLUDE)
+  # The pages as the zip holds them: their links back to the README name it README.txt.
+  file(GLOB pages CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/*.md)
+  set(zip_pages "")
+  foreach(page IN LISTS pages)
+    get_filename_component(name ${page} NAME)
+    list(APPEND zip_pages ${CMAKE_BINARY_DIR}/packaging/docs/${name})
+  endforeach()
+  add_custom_command(OUTPUT ${zip_pages}
+                     COMMAND ${CMAKE_COMMAND} -DQUILL_DOCS_FROM=${CMAKE_SOURCE_DIR}/docs
+                             -DQUILL_DOCS_TO=${CMAKE_BINARY_DIR}/packaging/docs -P ${CMAKE_SOURCE_DIR}/cmake/zip_docs.cmake
+                     DEPENDS ${pages} ${CMAKE_SOURCE_DIR}/cmake/zip_docs.cmake
+                     COMMENT "Writing the zip's pages" VERBATIM)
+  add_custom_target(quillmere_zip_docs ALL DEPENDS ${zip_pages})
+  install(FILES ${zip_pages} DESTINATION docs)
 else()
   install(TARGETS ${QUILL_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/quillmere.desktop
@@ -102,6 +118,8 @@ else()
   set(docdir ${CMAKE_INSTALL_DATADIR}/doc/quillmere)
   install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_BINARY_DIR}/packaging/changelog.gz DESTINATION ${docdir})
   install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${docdir} RENAME copyright)
+  # The README's pages where its links point: share/doc/quillmere/docs/, as in the sources.
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION ${docdir}/docs)
 endif()
 
 set(CPACK_PACKAGE_NAME quillmere)

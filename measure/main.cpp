@@ -12,6 +12,7 @@
 #include "measure/run/session.h"
 #include "measure/motion/drift.h"
 #include "measure/report/summary.h"
+#include "measure/report/words.h"
 #include "platform/headless.h"
 #include "platform/memory.h"
 #include "render/gfx.h"
@@ -155,7 +156,7 @@ bool makeTargets(const GlEntryPoints& gl, Results& r, std::vector<Target>& msaa,
         Target t;
         std::string why;
         if (!makeTarget(gl, r.width, r.height, request, t, why)) {
-            r.notes.push_back("A request for " + std::to_string(request) + " samples was refused: " + why);
+            r.notes.push_back({NoteKind::RefusedRequest, request, why});
             continue;
         }
         auto [it, fresh] = byGranted.try_emplace(t.granted, t);
@@ -188,7 +189,8 @@ unsigned long long workingSet(int width, int height, int maxSamples) {
 // The still captures the drift redraws: all but quillmere's presented window.
 std::vector<StillMode> stillModes(const std::vector<Capture>& captures) {
     std::vector<StillMode> still;
-    for (const Capture& c : captures) {
+    for (std::size_t i = 0; i < captures.size(); ++i) {
+        const Capture& c = captures[i];
         MotionKind kind = MotionKind::Window;
         switch (c.kind) {
             case CaptureKind::Window: kind = MotionKind::Window; break;
@@ -197,7 +199,7 @@ std::vector<StillMode> stillModes(const std::vector<Capture>& captures) {
             case CaptureKind::Filter: kind = MotionKind::Filter; break;
             case CaptureKind::Presented: continue;
         }
-        still.push_back({c.name, kind, c.requested, c.gridSide, c.filter});
+        still.push_back({c.name, kind, i, c.requested, c.gridSide, c.filter});
     }
     return still;
 }
@@ -293,9 +295,7 @@ int prepareTargets(const GlEntryPoints& gl, Results& r, std::vector<Target>& msa
         return kWhole;
     }
     single = windowTarget(gl, r.width, r.height);
-    r.notes.push_back(
-        "No framebuffer objects: the report holds window and supersampling only, rendered in "
-        "the window's back buffer.");
+    r.notes.push_back({NoteKind::NoFramebuffers, 0, {}});
     r.whole = false;
     return kWhole;
 }
@@ -307,7 +307,7 @@ void referenceFrame(const Options& o, Session& s) {
         // The projection is centred, so the ring's middle is the picture's.
         r.centre[0] = r.width / 2.0;
         r.centre[1] = r.height / 2.0;
-        r.notes.push_back("The blades' positions could not be read back; crops are taken at fixed places.");
+        r.notes.push_back({NoteKind::NoLandmarks, 0, {}});
     }
     buildReference(s, o.referenceK);
 }
@@ -325,7 +325,7 @@ void filtersAndRules(const Options& o, Session& s, Phases& phases) {
     for (const Capture& c : r.captures)
         if (c.kind == CaptureKind::Window) shown = &c;
     r.filtering = measureFiltering(s.gl, s.scene, s.single, shown ? &shown->image : nullptr, o.filterSweeps);
-    if (!r.filtering.measured) r.failed.emplace_back("filtering", r.filtering.reason);
+    if (!r.filtering.measured) r.failed.emplace_back("filtering", filteringGapText(r.filtering.gap));
     const Image& presented = r.presented.image;
     if (r.filtering.measured && r.presented.captured && presented.width == r.width && presented.height == r.height) {
         r.filtering.presented = judgePresentedPicture(s.gl, s.scene, s.single, presented);
@@ -405,7 +405,8 @@ void chooseWindowVerdict(Results& r) {
 // The summary, the report and the terminal's tables; the run's exit status.
 int reportRun(const Options& o, const GlEntryPoints& gl, Results& r, Phases& phases) {
     r.summary = summarise(r);
-    if (!r.motion.sentence.empty()) r.summary += " " + r.motion.sentence;
+    const std::string shimmer = motionSentence(r.motion, r.captures);
+    if (!shimmer.empty()) r.summary += " " + shimmer;
     phases.start("report");
     progress("writing the report");
     r.phases = phases.list();

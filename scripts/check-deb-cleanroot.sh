@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the .deb into a clean Debian 12 root with apt, as a user would, then starts
 # quillmere from PATH there on the current X display: its window must open, and it must
-# end with 0 when closed the way a window manager closes it.
+# end with 0 when closed the way a window manager closes it. dpkg -L there must list the
+# README and every page of docs/, and every link of the installed pages must resolve.
 #   scripts/check-deb-cleanroot.sh [DEB]   (default dist/quillmere_VERSION_amd64.deb)
 # Needs root (debootstrap, chroot, mounts; re-runs itself through sudo), deb.debian.org
 # and the Linux build's xclose. The bare tree (debootstrap --variant=minbase bookworm) and
@@ -77,6 +78,16 @@ fi
 echo "ok: apt install ./$(basename "$deb"): $(grep -c '^Setting up' "$cache/apt.log") packages set up"
 
 status=0
+# What dpkg says it installed, not only what the files' tree holds.
+listed=$(in_root dpkg -L quillmere)
+unlisted=""
+for f in README.md $(cd docs && printf 'docs/%s ' *); do
+    grep -qx "/usr/share/doc/quillmere/$f" <<<"$listed" || unlisted+=" $f"
+done
+if [ -z "$unlisted" ]; then echo "ok: dpkg -L quillmere lists the README and docs/ ($(grep -c '^/usr/share/doc/quillmere/docs/.' <<<"$listed") pages and pictures)"
+else echo "FAIL: dpkg -L quillmere lacks:$unlisted"; status=1; fi
+if python3 tests/measure/docs_links.py "$root/usr/share/doc/quillmere"; then echo "ok: every link of the installed pages resolves"
+else echo "FAIL: links of the installed pages"; status=1; fi
 where=$(in_root sh -c 'command -v quillmere')
 [ "$where" = /usr/bin/quillmere ] || { echo "FAIL: quillmere on PATH is '$where'"; status=1; }
 if ! tests/exit_status.sh close "$xclose" \

@@ -29,9 +29,10 @@ flock 9
 if [ "${QUILL_FRESHROOT_REFRESH:-0}" = 1 ] || [ ! -f "$base/.quillmere-complete" ]; then
     rm -rf "$base"
     echo "debootstrap --variant=minbase bookworm (kept in $base)"
-    # This machine's own Debian mirror, as its apt sources name it.
+    # This machine's own Debian mirror, as its apt sources name it (either file may be absent).
     mirror=$({ sed -nE 's|^URIs:[[:space:]]*(\S+/debian)/?$|\1|p' /etc/apt/sources.list.d/*.sources
-               awk '$1 == "deb" && $2 ~ /\/debian\/?$/ { print $2 }' /etc/apt/sources.list; } 2>/dev/null | head -1)
+               awk '$1 == "deb" && $2 ~ /\/debian\/?$/ { print $2 }' /etc/apt/sources.list
+               true; } 2>/dev/null | head -1)
     [ -n "$mirror" ] || { echo "FAIL: no Debian mirror in /etc/apt/sources.list*"; exit 1; }
     debootstrap --variant=minbase --cache-dir="$cache/debs" bookworm "$base" "$mirror" \
         >"$cache/debootstrap.log" 2>&1 || { tail -20 "$cache/debootstrap.log"; echo "FAIL: debootstrap"; exit 1; }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the packages in dist/ (scripts/package.sh makes them) the way a user meets them:
 #   the .deb's installed files validate (desktop entry, AppStream) and lintian finds no error;
-#   the zip holds the programs, README and licence and nothing else, its programs carry the
+#   both carry docs/ beside the README, and every link of every page there resolves in place;
+#   the zip holds the programs, README, licence and docs/ and nothing else, its programs carry the
 #   version resource and icon, and quillmere.exe, unpacked alone, opens its window under Wine
 #   and ends with 0 when closed; then the .deb in a clean Debian 12 root (check-deb-cleanroot.sh).
 # Needs an X display (scripts/test.sh provides one) and the Linux build's xclose.
@@ -39,6 +40,10 @@ check "icon is a 256 x 256 PNG" \
     bash -c "file '$work/deb/usr/share/icons/hicolor/256x256/apps/quillmere.png' | grep -q 'PNG image data, 256 x 256'"
 check "README and licence in share/doc/quillmere" \
     test -f "$work/deb/usr/share/doc/quillmere/README.md" -a -f "$work/deb/usr/share/doc/quillmere/copyright"
+check "docs/ in share/doc/quillmere, as in the sources" \
+    diff -r docs "$work/deb/usr/share/doc/quillmere/docs"
+check "every link of the installed README and docs resolves" \
+    python3 tests/measure/docs_links.py "$work/deb/usr/share/doc/quillmere"
 check "quillmere in bin/" test -x "$work/deb/usr/bin/quillmere"
 deb_measure=0
 [ -x "$work/deb/usr/bin/quillmere-measure" ] && deb_measure=1
@@ -58,8 +63,11 @@ zip_measure=0
 [ -f "$dir/quillmere-measure.exe" ] && zip_measure=1 && expected="LICENSE.txt README.txt quillmere-measure.exe quillmere.exe"
 [ "$zip_measure" = 1 ] || [ "$require_measure" = 0 ] || { echo "FAIL: no quillmere-measure.exe in the zip"; status=1; }
 listing=$(cd "$work/zip" && find . -mindepth 1 | sort | tr '\n' ' ')
-want=$(printf './quillmere-%s-win64\n' "$version"; for f in $expected; do printf './quillmere-%s-win64/%s\n' "$version" "$f"; done)
-check "zip holds one folder with: $expected" test "$listing" = "$(echo "$want" | sort | tr '\n' ' ')"
+docs=$(cd docs && ls)
+want=$(printf './quillmere-%s-win64\n' "$version"; for f in $expected docs $(printf 'docs/%s ' $docs); do
+    printf './quillmere-%s-win64/%s\n' "$version" "$f"; done)
+check "zip holds one folder with: $expected docs/" test "$listing" = "$(echo "$want" | sort | tr '\n' ' ')"
+check "every link of the zip's README.txt and docs resolves" python3 tests/measure/docs_links.py "$dir" README.txt
 for exe in "$dir"/*.exe; do
     rc=$(x86_64-w64-mingw32-windres -i "$exe" -O rc 2>/dev/null)
     name=$(basename "$exe")

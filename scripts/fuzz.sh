@@ -3,12 +3,12 @@
 # bounded time, starting from its seeds in fuzz/corpus/<target>; what it learns goes to
 # build/fuzz/work/<target>, a crashing input to build/fuzz/<target>-crash-*.
 #   scripts/fuzz.sh [SECONDS_PER_TARGET]     (default 60)
-# FUZZ_TARGETS picks targets (default: extensions mesh), FUZZ_BUILD the build
+# FUZZ_TARGETS picks targets (default: extensions mesh expectations results), FUZZ_BUILD the build
 # folder (default build/fuzz).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-targets=${FUZZ_TARGETS:-extensions mesh}
+targets=${FUZZ_TARGETS:-extensions mesh expectations results}
 build=${FUZZ_BUILD:-build/fuzz}
 
 scripts/install-deps.sh

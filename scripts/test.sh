@@ -18,6 +18,6 @@ scripts/package.sh >/dev/null
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize -j"$jobs"
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target extensions_fuzz mesh_fuzz -j"$jobs"
+cmake --build --preset fuzz --target extensions_fuzz mesh_fuzz expectations_fuzz results_fuzz -j"$jobs"
 
 exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" scripts/run-tests.sh

@@ -7,9 +7,11 @@
 # an OpenGL error, a screenshot whose ring fills the tiled window and, after a resize,
 # the new size (the viewport follows), the close ending the program with 0; the same
 # backend seen the way the README tells a user to look; the GoogleTest suites that make
-# a window. Without a seat: -1 and one line on stderr, X11 when there is an X display
-# (DISPLAY, as under xvfb-run), never a signal. Where two displays are offered, which one
-# SDL picks. The screenshot is left as BUILD/wayland/sway.png.
+# a window; quillmere-measure's window capture and quillmere's presented window, copied
+# from sway's screen, equal to it (and what the capture finds offered). Without a seat:
+# -1 and one line on stderr, X11 when there is an X display (DISPLAY, as under xvfb-run),
+# never a signal; Weston offers no screen copy either, and the capture says so. Where two
+# displays are offered, which one SDL picks. The screenshot is left as BUILD/wayland/sway.png.
 set -u
 cd "$(dirname "$0")/.."
 . tests/wait.sh
@@ -264,8 +266,22 @@ skip "here: exit_status.* soak valgrind start or kill X servers of their own, or
 # --- The measurement tool's window capture ---------------------------------------------
 measure=$build/measure/quillmere-measure
 if [ -x "$measure" ]; then
-    cp "$measure" "$work/bin/"
-    chmod a+rx "$work/bin/quillmere-measure"
+    cp "$measure" "$build/measure/tests/present_wayland_tests" "$work/bin/"
+    chmod a+rx "$work/bin/quillmere-measure" "$work/bin/present_wayland_tests"
+    # What the capture finds offered: screen copies and sway's IPC; without the IPC socket,
+    # no way to tell where the window lies (the Support values of present_wayland.h).
+    for expect in "3 $ipc" "2 "; do
+        support=${expect%% *} sock=${expect#* } socket_state=set
+        [ -n "$sock" ] || socket_state=empty
+        if as SWAYSOCK="$sock" QUILL_EXPECT_SUPPORT="$support" "$work/bin/present_wayland_tests" \
+            --gtest_filter='PresentWaylandLive.*' >"$work/out/support.log" 2>&1 &&
+            ! grep -q SKIPPED "$work/out/support.log"; then
+            say "ok: with SWAYSOCK $socket_state the capture finds support $support"
+        else
+            fail "with SWAYSOCK $socket_state the capture does not find support $support"
+            cat "$work/out/support.log"
+        fi
+    done
     if as timeout 120 "$work/bin/quillmere-measure" --modes window --size 320x240 --reference-k 4 \
         --out "$work/out/measure" >"$work/out/measure.log" 2>&1 </dev/null &&
         jq -e '.captures | any(.name == "window")' "$work/out/measure/results.json" >/dev/null 2>&1; then
@@ -273,6 +289,26 @@ if [ -x "$measure" ]; then
             "$work/out/measure/results.json" | cut -c1-300)"
         /usr/bin/python3 tests/measure/check_results.py schema "$work/out/measure/results.json" ||
             fail "quillmere-measure's results.json on sway against docs/results.schema.json"
+        # quillmere beside the tool, started by it, floated at 320 x 240 and copied from the
+        # screen through wlr-screencopy: what sway shows equals the tool's back buffer.
+        presented=$(jq -c '.presented | del(.program)' "$work/out/measure/results.json")
+        if jq -e '.presented | .captured and .compared and .differing_pixels == 0 and .width == 320
+                and .height == 240' "$work/out/measure/results.json" >/dev/null; then
+            say "ok: quillmere's presented window on sway equals the back buffer: $presented"
+        else
+            fail "quillmere's presented window on sway: $presented"
+        fi
+        # At the tool's own window size nothing is drawn in a corner: equal bit for bit.
+        if as timeout 120 "$work/bin/quillmere-measure" --modes window --reference-k 2 --out "$work/out/whole" \
+            >"$work/out/whole.log" 2>&1 </dev/null &&
+            jq -e '.presented | .captured and .compared and .tolerance_levels == 0 and .max_difference == 0' \
+                "$work/out/whole/results.json" >/dev/null; then
+            size=$(jq -r '.presented | "\(.width) x \(.height)"' "$work/out/whole/results.json")
+            say "ok: at the tool's window size, $size, quillmere's presented window equals it bit for bit"
+        else
+            fail "quillmere's presented window on sway at the tool's size: $(jq -c '.presented | del(.program)' \
+                "$work/out/whole/results.json" 2>/dev/null || tail -n 5 "$work/out/whole.log")"
+        fi
     else
         fail "quillmere-measure --modes window on sway"
         tail -n 20 "$work/out/measure.log"
@@ -302,6 +338,15 @@ elif grep -q "'wl_seat'" "$work/out/globals.txt"; then
     fail "weston's headless backend offers a wl_seat here: the seatless case cannot be tried"
 else
     say "weston (headless) offers no wl_seat"
+    # Nor a screen copy: the capture says so rather than trying.
+    if env -u DISPLAY "${seatless[@]}" QUILL_EXPECT_SUPPORT=1 "$build/measure/tests/present_wayland_tests" \
+        --gtest_filter='PresentWaylandLive.*' >"$work/out/support.log" 2>&1 && ! grep -q SKIPPED "$work/out/support.log"
+    then
+        say "ok: on weston the capture finds no screen-copy protocol"
+    else
+        fail "on weston the capture does not find the screen-copy protocol missing"
+        cat "$work/out/support.log"
+    fi
     # Without an X display, and with the user forcing SDL's Wayland backend: -1, one line.
     for forced in "" wayland; do
         env -u DISPLAY "${seatless[@]}" ${forced:+SDL_VIDEODRIVER=$forced} timeout "$wait_ceiling" "$build/quillmere" \

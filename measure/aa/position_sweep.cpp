@@ -81,18 +81,18 @@ SamplePositions samplePositionsOf(const GlEntryPoints& gl, const Target& target,
     s.target = name;
     s.samples = target.granted;
     s.driver = samplePositions(gl, target);
-    std::string why;
-    if (!measurePositions(gl, target, s.measured, why)) {
-        s.note = "not measured: " + why;
+    if (!measurePositions(gl, target, s.measured, s.why)) {
+        s.check = PositionsCheck::NotMeasured;
         return s;
     }
+    s.why.clear();
     if (s.driver.empty()) {
-        s.note = "the driver does not report GL_SAMPLE_POSITION";
+        s.check = PositionsCheck::NotReported;
         return s;
     }
     // The sweep places each sample within half a step; one step allows for either side.
     s.agree = samePoints(s.measured, s.driver, 1.0 / kSweepSteps + 1e-6);
-    if (!s.agree) s.note = "the measured positions differ from GL_SAMPLE_POSITION";
+    s.check = s.agree ? PositionsCheck::Agree : PositionsCheck::Differ;
     return s;
 }
 

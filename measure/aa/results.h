@@ -32,8 +32,8 @@ struct CaptureVerdict {
 struct AaResults {
     int maxSamples = 0;  // GL_MAX_SAMPLES; 1 or less: no multisampling
     ChannelBits windowBits;
-    Image referenceCoverage;  // the reference's coverage pass, for the geometric edge score
-    std::string referenceGrid;
+    Image referenceCoverage;                            // the reference's coverage pass, for the geometric edge score
+    int referenceK = 0;                                 // the reference's k x k cells
     double convergenceEdge = 0, convergenceCentre = 0;  // the check against the reference, by region
     int emulationRenders = 0;
     std::vector<CaptureVerdict> verdicts;

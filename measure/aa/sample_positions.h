@@ -4,6 +4,7 @@
 // are not told apart. No OpenGL.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,14 @@ namespace measure {
 // The sweep's resolution: steps per pixel, each way.
 constexpr int kSweepSteps = 64;
 
+// How the measured positions compare with the driver's.
+enum class PositionsCheck : std::uint8_t {
+    Agree,
+    NotMeasured,  // the sweep failed (why)
+    NotReported,  // the driver reports no GL_SAMPLE_POSITION
+    Differ,
+};
+
 // A multisampled target's positions as the driver reports them and as the picture shows.
 struct SamplePositions {
     std::string target;           // "msaa-4", "window"
@@ -19,7 +28,8 @@ struct SamplePositions {
     std::vector<float> driver;    // GL_SAMPLE_POSITION, (x, y) pairs; empty when not reported
     std::vector<float> measured;  // from the sweep, (x, y) pairs; empty when it failed
     bool agree = false;           // every measured position within one step of a reported one
-    std::string note;             // why a list is missing, or where they disagree
+    PositionsCheck check = PositionsCheck::NotMeasured;
+    std::string why;  // NotMeasured: the sweep's reason
 };
 
 // The positions from the sweep's counts: counts[j * kSweepSteps + i] is how many samples

@@ -3,10 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <map>
-#include <sstream>
 
 namespace measure {
 namespace {
@@ -66,21 +64,6 @@ void fitLevels(const Image& coverage, const Bands& bands, double step, Evidence&
 double maskedRmse(const Image& a, const Image& b, const std::vector<bool>& mask) { return rmse(a, b, &mask); }
 
 }  // namespace
-
-const char* className(AaClass c) {
-    switch (c) {
-        case AaClass::None: return "no anti-aliasing";
-        case AaClass::NoMultisampling: return "no multisampling";
-        case AaClass::NotDelivered: return "requested but not delivered";
-        case AaClass::Msaa: return "multisampling";
-        case AaClass::MsaaLinear: return "multisampling, linear-light resolve";
-        case AaClass::Supersampling: return "supersampling";
-        case AaClass::MsaaSupersampling: return "multisampling and supersampling";
-        case AaClass::PostFilter: return "post-process filter";
-        case AaClass::Unmodelled: return "a mode the tool does not model";
-    }
-    return "?";
-}
 
 double quantisationStep(const ChannelBits& bits) {
     int least = std::min({bits.r, bits.g, bits.b});
@@ -193,15 +176,11 @@ std::vector<Distance> candidateDistances(const Judging& in, double step, const s
 Verdict judge(const Judging& in, const std::vector<Candidate>& candidates) {
     Verdict v;
     const double step = quantisationStep(in.bits);
+    v.formatSamples = in.formatSamples;
     v.evidence = weighEvidence(in, step);
-    const Evidence& e = v.evidence;
     v.distances = candidateDistances(in, step, candidates);
-
-    char line[512];
-    const std::string samples = std::to_string(in.formatSamples);
     if (v.distances.empty()) {
         v.cls = AaClass::Unmodelled;
-        v.text = "not judged: no candidate to compare with";
         return v;
     }
     const Distance& best = v.distances.front();
@@ -213,51 +192,23 @@ Verdict judge(const Judging& in, const std::vector<Candidate>& candidates) {
         v.margin = v.distances[1].total - best.total;
     }
     // A coarser framebuffer rounds the candidates and the picture differently by up to a step.
-    const double fit = kFitLevels + step / 2;
-    std::string closeness;
-    if (std::isfinite(v.margin)) {
-        std::snprintf(line, sizeof line, "closest %s at %.2f, next %s %.2f further%s", best.name.c_str(), best.total,
-                      v.next.c_str(), v.margin, v.margin < kClearMargin ? ", nearly as close" : "");
-        closeness = line;
-    }
-    if (best.total > fit) {
+    v.fit = kFitLevels + step / 2;
+    if (best.total > v.fit) {
         v.cls = AaClass::Unmodelled;
-        std::snprintf(line, sizeof line, "a mode the tool does not model: no candidate within %.1f levels", fit);
-        v.text = line;
-        v.detail = closeness;
         return v;
     }
     v.cls = best.cls;
     v.samples = best.samples;
     if (best.cls == AaClass::None) {
-        if (in.formatSamples > 1) {
+        if (in.formatSamples > 1)
             v.cls = AaClass::NotDelivered;
-            v.text = "requested but not delivered: the format reports " + samples + " samples, the picture shows one";
-        } else if (!in.driverMultisamples) {
+        else if (!in.driverMultisamples)
             v.cls = AaClass::NoMultisampling;
-            v.text = "no anti-aliasing: the driver has no multisampling (one sample per pixel)";
-        } else {
-            v.text = "no anti-aliasing (one sample per pixel)";
-        }
-    } else {
-        const std::string n = std::to_string(best.samples);
-        switch (best.cls) {
-            case AaClass::Msaa: v.text = n + "-sample MSAA (stored-value resolve)"; break;
-            case AaClass::MsaaLinear: v.text = n + "-sample MSAA (linear-light resolve)"; break;
-            case AaClass::Supersampling: v.text = n + "-sample supersampling"; break;
-            case AaClass::MsaaSupersampling: v.text = "MSAA and supersampling combined (" + n + " samples)"; break;
-            case AaClass::PostFilter: v.text = "a post-process filter (" + best.name + "), not samples"; break;
-            default: v.text = className(best.cls);
-        }
-        if (in.formatSamples > 1 && best.cls != AaClass::PostFilter && best.samples != in.formatSamples)
-            v.text += " though the format reports " + samples;
     }
-    v.detail = closeness;
-    // Spill is the one piece of evidence a filter cannot hide; say when it contradicts.
-    const bool spills = e.spill > kSpillShare;
+    // Spill is the one piece of evidence a filter cannot hide; it is kept where it contradicts.
+    const bool spills = v.evidence.spill > kSpillShare;
     if (spills != (best.cls == AaClass::PostFilter))
-        v.detail += spills ? "; but blending spills past the edges, as a filter's does"
-                           : "; but nothing spills past the edges, as a filter's would";
+        v.spill = spills ? SpillContradiction::Spills : SpillContradiction::NoSpill;
     return v;
 }
 

@@ -26,8 +26,6 @@ enum class AaClass {
     Unmodelled,         // none of the candidates explains the picture
 };
 
-const char* className(AaClass c);
-
 // Bits per channel of the framebuffer the picture was read from (8, 5-6-5, 10).
 struct ChannelBits {
     int r = 8, g = 8, b = 8;
@@ -81,17 +79,26 @@ struct Distance {
     double edge = 0, interior = 0, total = 0;
 };
 
+// Where the spill past the edges, the one piece of evidence a filter cannot hide, says
+// otherwise than the closest candidate.
+enum class SpillContradiction {
+    None,
+    Spills,   // blending spills past the edges as a filter's does, and the closest is no filter
+    NoSpill,  // the closest is a filter, and nothing spills past the edges
+};
+
 struct Verdict {
     AaClass cls = AaClass::None;
     int samples = 1;
-    std::string closest;  // the candidate's name; empty when none was compared
+    int formatSamples = 0;  // what the pixel format or framebuffer reports
+    std::string closest;    // the candidate's name; empty when none was compared
     double distance = 0;
     double margin = 0;  // to the next candidate of another name; infinity when alone
     std::string next;
+    double fit = 0;  // the distance within which the closest would have been named
+    SpillContradiction spill = SpillContradiction::None;
     Evidence evidence;
-    std::vector<Distance> distances;  // ascending
-    std::string text;                 // the verdict in words
-    std::string detail;               // the closest candidate, its distance and margin
+    std::vector<Distance> distances;  // ascending; empty when there was no candidate
 };
 
 // What the verdict is given about the picture and where it came from.
@@ -116,8 +123,6 @@ Verdict judge(const Judging& in, const std::vector<Candidate>& candidates);
 // 9.8 (240 x 180) and 11.1 (160 x 120) from its emulation: the smaller the picture, the
 // finer the texture under each pixel. A coarser framebuffer adds half its step (see judge).
 constexpr double kFitLevels = 15.0;
-// Below this margin (levels) the report says the next candidate is nearly as close.
-constexpr double kClearMargin = 1.0;
 // A filter touches most pixels beside an edge, samples inside the pixel almost none; a
 // blade corner or a sliver the reference barely covers accounts for a few percent.
 constexpr double kSpillShare = 0.1;

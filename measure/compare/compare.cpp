@@ -3,7 +3,9 @@
 #include "measure/compare/compare.h"
 
 #include "measure/core/metrics.h"
+#include "measure/report/contents.h"
 #include "measure/report/files.h"
+#include "measure/report/flip.h"
 #include "measure/report/numbers.h"
 #include "measure/report/png.h"
 #include "measure/report/report.h"
@@ -129,15 +131,27 @@ public:
 
     // Writes OUT/index.html and its images; false with the file that failed.
     bool write(const std::vector<Suite>& suites, std::string& failed) {
-        header();
+        std::vector<PageSection> sections;
+        auto section = [&](const char* id, const char* title) { sections.push_back({id, title, take()}); };
         runsTable();
+        section("section-runs", "The runs");
         changes();
+        section("section-changes", "What changed");
         if (!presentation(failed)) return false;
+        section("section-presentation", "What presentation did");
         if (!suites.empty()) expectations(suites);
+        section("section-expectations", "Expectations");
         figures();
+        section("section-figures", "Figures per mode");
         otherFigures();
-        if (!crops(failed) || !between(failed)) return false;
-        h_ << "</body></html>\n";
+        section("section-other-figures", "Other figures");
+        if (!crops(failed)) return false;
+        section("section-crops", "Magnified crops side by side");
+        sections.push_back({"section-flip", "Flip between two crops", flipSection()});
+        if (!between(failed)) return false;
+        section("section-between", "Differences between runs");
+        header(flipStyle(flip_));
+        h_ << withContents(sections) << "</body></html>\n";
         std::ofstream page(fs::path(out_) / files::kPage, std::ios::binary);
         page << h_.str();
         page.close();
@@ -146,7 +160,14 @@ public:
     }
 
 private:
-    void header() {
+    // What the sections wrote so far, taken off the stream for the next.
+    std::string take() {
+        std::string written = h_.str();
+        h_.str("");
+        return written;
+    }
+
+    void header(const std::string& style) {
         h_ << "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>quillmere-measure "
               "comparison</title>\n<style>body{font-family:sans-serif;margin:16px}table{border-collapse:collapse;"
               "margin:6px 0}td,th{border:1px solid #bbb;padding:3px 6px;text-align:right;vertical-align:top}"
@@ -156,8 +177,21 @@ private:
               "td.down{background:#e6f4e6}img.px{image-rendering:pixelated;border:1px solid #999}"
               "figure{display:inline-block;margin:3px}figcaption{font-size:12px}.changes{background:#fff4d6;"
               "padding:6px 12px;border-left:4px solid #e0a000}.failed{color:#b00}.held{color:#070}img.heat{width:"
-           << std::min(runs_[0].results["size"]["width"].get<int>(), 410) << "px}</style></head><body>\n";
+           << std::min(runs_[0].results["size"]["width"].get<int>(), 410) << "px}nav ol{columns:2;max-width:700px}\n"
+           << style << "</style></head><body>\n";
         h_ << "<h1>" << runs_.size() << " runs of quillmere-measure side by side</h1>\n";
+    }
+
+    // The crops copied beside the page, two at a time, flipped in place: A is the first
+    // run's first capture and B the same capture on the second run when the page opens.
+    std::string flipSection() {
+        if (flip_.pictures.empty()) return "";
+        const std::size_t perRun = modesWithReference_.size(), mode = std::min<std::size_t>(1, perRun - 1);
+        flip_.first = mode;
+        flip_.second = runs_.size() > 1 ? perRun + mode : std::min<std::size_t>(1, flip_.pictures.size() - 1);
+        return "<h2>Flip between two crops</h2>\n<p>Choose a spot and two pictures, A and B, of any run and mode or "
+               "reference; each click on the picture shows the other at the same place, magnified 16&times;.</p>\n" +
+               flipHtml(flip_);
     }
 
     // A header cell per run, then one per later run's difference.
@@ -374,10 +408,19 @@ private:
         for (const char* spot : files::kCropSpots)
             if (fs::exists(fs::path(runs_[0].dir) / files::crop("reference", spot), ec)) spots.push_back(spot);
         std::sort(spots.begin(), spots.end());
+        flip_ = Flip{};
+        flip_.id = "flip";
+        flip_.spots = spots;
+        for (std::size_t i = 0; i < runs_.size(); ++i)
+            for (const std::string& mode : modesWithReference_)
+                flip_.pictures.push_back({runs_[i].name, mode, std::vector<std::string>(spots.size())});
+        if (spots.empty()) flip_.pictures.clear();
         h_ << "<h2>Magnified crops side by side</h2>\n";
-        for (const std::string& spot : spots) {
+        for (std::size_t j = 0; j < spots.size(); ++j) {
+            const std::string& spot = spots[j];
             h_ << "<h3>" << escapeMarkup(spot) << "</h3>\n<table class='crops'>";
-            for (const std::string& mode : modesWithReference_) {
+            for (std::size_t m = 0; m < modesWithReference_.size(); ++m) {
+                const std::string& mode = modesWithReference_[m];
                 h_ << "<tr><td>" << escapeMarkup(mode) << "</td><td class='text'>";
                 for (std::size_t i = 0; i < runs_.size(); ++i) {
                     fs::path from = fs::path(runs_[i].dir) / files::crop(mode, spot);
@@ -389,6 +432,7 @@ private:
                             failed = to;
                             return false;
                         }
+                        flip_.pictures[i * modesWithReference_.size() + m].files[j] = to;
                         h_ << "<img class='px' src='" << to << "' width='96' height='96' alt='" << escapeMarkup(mode)
                            << " " << escapeMarkup(spot) << " on " << escapeMarkup(runs_[i].name) << "'>";
                     } else {
@@ -442,6 +486,7 @@ private:
     std::vector<std::string> modesWithReference_;
     std::vector<std::string> paths_;                     // every section figure, in the order first met
     std::vector<std::map<std::string, Json>> sections_;  // per run, by path
+    Flip flip_;                                          // the copied crops, by run and mode
     std::ostringstream h_;
 };
 
@@ -460,30 +505,9 @@ int loadRun(const std::string& dir, Run& run, std::string& error) {
         error = dir + " holds no results.json: not a quillmere-measure report folder";
         return kNoReport;
     }
-    run.results = Json::parse(file, nullptr, false);
-    if (run.results.is_discarded() || !run.results.is_object()) {
-        error = path + " is not JSON";
-        return kForeign;
-    }
-    if (text(run.results, "tool") != "quillmere-measure") {
-        error = path + " was not written by quillmere-measure (no \"tool\": \"quillmere-measure\")";
-        return kForeign;
-    }
-    const Json& version = run.results.contains("schema_version") ? run.results["schema_version"] : Json();
-    if (!version.is_number_integer() || version.get<int>() != kSchemaVersion) {
-        error = path +
-                (version.is_null() ? " has no schema_version (written by an older quillmere-measure)"
-                                   : " has schema_version " + version.dump()) +
-                "; this quillmere-measure reads version " + std::to_string(kSchemaVersion) + ": measure again";
-        return kUnknownVersion;
-    }
-    const Json& size = run.results.contains("size") ? run.results["size"] : Json();
-    if (!run.results.contains("captures") || !run.results["captures"].is_array() || !size.is_object() ||
-        !size.contains("width") || !size.contains("height")) {
-        error = path + " lacks its captures or size";
-        return kForeign;
-    }
-    return 0;
+    std::ostringstream text;
+    text << file.rdbuf();
+    return readResults(text.str(), path, run.results, error);
 }
 
 int prepareRuns(std::vector<Run>& runs, std::string& error) {

@@ -4,6 +4,7 @@
 
 #include "measure/compare/expect.h"
 
+#include <cstddef>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,7 +19,14 @@ enum CompareExit {
     kForeign = 12,         // a results.json that is not JSON or not quillmere-measure's
     kUnknownVersion = 13,  // a schema_version this build does not read
     kSizesDiffer = 14,     // runs of different frame sizes
+    kMalformed = 15,       // a results.json that does not match the results' schema
 };
+
+// What a results.json read back may hold at most: deeper nesting or longer strings are
+// refused before the schema's checks, which walk the document recursively (the real ones
+// nest 5 levels and hold strings of a few hundred bytes).
+constexpr std::size_t kMaxResultsDepth = 64;
+constexpr std::size_t kMaxResultsString = 4096;
 
 // One report folder, read.
 struct Run {
@@ -30,6 +38,10 @@ struct Run {
 // Every file a report folder holds, from its results.json and the report's names
 // (report/files.h): what compare may look for in it.
 std::set<std::string> reportFiles(const Json& results);
+// Parses the text of a results.json (named `path` in the message) and checks it against the
+// results' schema; 0, or kForeign, kUnknownVersion or kMalformed with the file, the JSON
+// pointer of the first fault and what was expected there.
+int readResults(const std::string& text, const std::string& path, Json& out, std::string& error);
 // Reads DIR/results.json and checks it is a report this build reads; 0 or a CompareExit.
 int loadRun(const std::string& dir, Run& run, std::string& error);
 // Names the runs by their folders, unique, and checks they share one frame size; 0 or kSizesDiffer.

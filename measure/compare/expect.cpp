@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -290,9 +291,11 @@ std::optional<Json> walk(const Json& from, const std::vector<std::string>& segme
         } else if (node->is_array()) {
             for (const Json& element : *node)
                 if (element.is_object() && element.contains("name") && element["name"] == name) next = &element;
-            if (!next && !name.empty() && name.find_first_not_of("0123456789") == std::string::npos &&
-                std::stoul(name) < node->size())
-                next = &(*node)[std::stoul(name)];
+            std::size_t index = 0;
+            auto [end, fault] = std::from_chars(name.data(), name.data() + name.size(), index);
+            if (!next && !name.empty() && fault == std::errc() && end == name.data() + name.size() &&
+                index < node->size())
+                next = &(*node)[index];
         }
         if (!next) return std::nullopt;
         node = next;

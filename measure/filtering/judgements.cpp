@@ -94,7 +94,7 @@ void judgeRingLod(Filtering& f, const Image& picture, const FrameModel& model) {
     LodStats& s = f.ring;
     s.pixels = errors.size();
     if (errors.empty()) {
-        s.verdict = "no decodable pixel on the ring";
+        s.outcome = RingOutcome::NotDecoded;
         return;
     }
     s.largest = largest;
@@ -102,11 +102,11 @@ void judgeRingLod(Filtering& f, const Image& picture, const FrameModel& model) {
     s.withinQuality = (double)quality / (double)s.pixels;
     s.bias = percentile(errors, 0.5);
     s.spread = percentile(errors, 0.95) - percentile(errors, 0.05);
-    s.verdict = s.withinRules >= 0.99     ? "within the rules"
-                : s.withinQuality >= 0.99 ? "quality warning: outside the rules' bounds, within a quarter level"
-                                          : "outside the rules";
+    s.outcome = s.withinRules >= 0.99     ? RingOutcome::WithinRules
+                : s.withinQuality >= 0.99 ? RingOutcome::QualityWarning
+                                          : RingOutcome::OutsideRules;
     f.blockShare = blocks ? (double)flat / (double)blocks : 0;
-    f.granularity = f.blockShare >= 0.9 ? "per 2x2 block" : "per pixel";
+    f.granularity = f.blockShare >= 0.9 ? LodGranularity::PerBlock : LodGranularity::PerPixel;
 }
 
 AnisoOutcome anisoOutcome(const AnisoRow& row) {
@@ -147,5 +147,27 @@ AngleRule angleRuleOf(double swing) {
 bool switchesAtHalf(double threshold) { return std::fabs(threshold - 0.5) <= 1.0 / 32; }
 
 bool biasHonoured(double measured, double asked) { return std::fabs(measured - asked) < kBiasSlack; }
+
+BiasOutcome biasOutcome(double plus, double minus) {
+    const bool up = biasHonoured(plus, 0.5), down = biasHonoured(minus, -0.5);
+    // A negative bias that moves nothing is clamped at 0, as some drivers do.
+    return up && down                  ? BiasOutcome::Honoured
+           : up && minus > -kBiasSlack ? BiasOutcome::NegativeClamped
+           : up                        ? BiasOutcome::NegativeOther
+                                       : BiasOutcome::NotHonoured;
+}
+
+AnisoSummary anisoSummary(const std::vector<AnisoRow>& rows) {
+    std::size_t ignored = 0, honoured = 0, aliasing = 0;
+    for (const AnisoRow& row : rows) {
+        ignored += row.samePicture;
+        honoured += row.requested > 1 && row.outcome == AnisoOutcome::Honoured;
+        aliasing += row.requested > 1 && row.outcome == AnisoOutcome::Aliases;
+    }
+    if (rows.size() > 2 && ignored + 2 == rows.size()) return AnisoSummary::Ignored;
+    if (honoured + 1 == rows.size()) return AnisoSummary::Honoured;
+    if (rows.size() > 1 && aliasing + 1 == rows.size()) return AnisoSummary::SharpenedAliases;
+    return ignored ? AnisoSummary::SomeIgnored : AnisoSummary::NotAsRequested;
+}
 
 }  // namespace measure

@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cmath>
 #include <numbers>
-#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -23,14 +22,6 @@ constexpr int kTile = 16;
 constexpr int kProbeSide = 512;
 // Largest RMSE (8-bit levels, inner pixels) at which a picture counts as the model's filter.
 constexpr double kMatchRmse = 4.0;
-
-// A printf-formatted string.
-template <typename... A>
-std::string format(const char* f, A... a) {
-    char text[512];
-    std::snprintf(text, sizeof text, f, a...);
-    return text;
-}
 
 // The texture-matrix footprint of an isotropic scale 2^lambda stretched by `ratio` along
 // a major axis at `degrees` to the u axis.
@@ -270,24 +261,6 @@ double majorMinorSpread(Probe& probe, GLuint step, const Sampling& sampling) {
     return spread[1] > 0 ? spread[0] / spread[1] : NAN;
 }
 
-// One requested degree judged by its level (the probes the level leaves room for) and by
-// its spread along the major axis (whether those probes are taken).
-std::string anisoRowVerdict(const AnisoRow& row) {
-    switch (row.outcome) {
-        case AnisoOutcome::Ignored: return "setting ignored: the same picture as the degree below";
-        case AnisoOutcome::Honoured: return "honoured";
-        case AnisoOutcome::SharperLevel:
-            return format("level sharper than the degree allows (as for %.1f : 1)", row.delivered);
-        case AnisoOutcome::Aliases:
-            return format(
-                "level as for %.1f : 1, but the filter spreads only %.1f times as far along the major axis: "
-                "the extra sharpness aliases",
-                row.delivered, row.blurRatio);
-        case AnisoOutcome::Short: break;
-    }
-    return format("delivers %.1f (level), spread ratio %.1f", row.delivered, row.blurRatio);
-}
-
 // A whole turn of an isotropic footprint at lambda 2.3: the level of detail's rule by angle.
 void angleSweep(Filtering& f, Probe& probe) {
     std::vector<Footprint> turn;
@@ -300,18 +273,7 @@ void angleSweep(Filtering& f, Probe& probe) {
     f.error0 = errorAtAngle(f.angles, 0);
     f.error30 = errorAtAngle(f.angles, 30);
     f.error45 = errorAtAngle(f.angles, 45);
-    const double swing = f.error45 - f.error0;
-    switch (angleRuleOf(swing)) {
-        case AngleRule::NotMeasured: f.angleRule = "not measured (tiles did not decode)"; break;
-        case AngleRule::Exact: f.angleRule = "exact length: no angle dependence"; break;
-        case AngleRule::LargerDerivative:
-            f.angleRule = "angle-dependent: the larger absolute derivative, max(mu, mv), 0.5 below exact at 45 degrees";
-            break;
-        case AngleRule::SumOfDerivatives:
-            f.angleRule = "angle-dependent: the sum of absolute derivatives, mu + mv, 0.5 above exact at 45 degrees";
-            break;
-        case AngleRule::Other: f.angleRule = format("angle-dependent: %+.2f at 45 degrees against 0 degrees", swing);
-    }
+    f.angleRule = angleRuleOf(f.error45 - f.error0);
 }
 
 // Lambda walked from 0.5 to 7 in 1/32 steps, axis-aligned: the trilinear blend, then the same
@@ -334,11 +296,7 @@ void scaleWalk(Filtering& f, Probe& probe) {
     }
     f.probeBias = percentile(offsets, 0.5);
     f.blendWidth = blendWidth(f.blend);
-    const TrilinearOutcome blending = trilinearOutcome(f.blendWidth);
-    f.trilinear = blending == TrilinearOutcome::Whole ? "true trilinear: levels blend across the whole octave"
-                  : blending == TrilinearOutcome::None
-                      ? "trilinear optimisation: no blend between levels at all (nearest mipmap)"
-                      : format("trilinear optimisation: levels blend over only %.2f of each octave", f.blendWidth);
+    f.trilinear = trilinearOutcome(f.blendWidth);
 
     // The same walk with nearest-mipmap selection: where the level switches.
     Sampling nearest;
@@ -355,16 +313,9 @@ void scaleWalk(Filtering& f, Probe& probe) {
         }
     f.roundingThreshold = percentile(switches, 0.5);
     f.roundingOwn = percentile(ownSwitches, 0.5);
-    if (std::isnan(f.roundingThreshold))
-        f.rounding = "not measured";
-    else if (switchesAtHalf(f.roundingThreshold))
-        f.rounding = format(
-            "rounds to the nearest level (switches at frac %.2f of exact lambda, %.2f of its own trilinear "
-            "lambda; the two allowed rules differ only at 0.5 itself)",
-            f.roundingThreshold, f.roundingOwn);
-    else
-        f.rounding = format("switches at frac %.2f of exact lambda (%.2f of its own), not at 0.5 as the rules",
-                            f.roundingThreshold, f.roundingOwn);
+    f.rounding = std::isnan(f.roundingThreshold)       ? MipRounding::NotMeasured
+                 : switchesAtHalf(f.roundingThreshold) ? MipRounding::Nearest
+                                                       : MipRounding::Elsewhere;
 }
 
 // GL_TEXTURE_LOD_BIAS at +-0.5 checks the decoding and shows a clamped negative bias.
@@ -382,11 +333,7 @@ void biasShift(Filtering& f, Probe& probe) {
     };
     f.biasPlus = shift(0.5f);
     f.biasMinus = shift(-0.5f);
-    const bool plus = biasHonoured(f.biasPlus, 0.5), minus = biasHonoured(f.biasMinus, -0.5);
-    f.biasVerdict = plus && minus                 ? "both honoured (the decoding follows a known shift)"
-                    : plus && f.biasMinus > -0.06 ? "positive honoured, negative clamped to 0"
-                    : plus                        ? format("positive honoured, negative gives %+.2f", f.biasMinus)
-                           : format("not honoured: +0.5 gives %+.2f, -0.5 gives %+.2f", f.biasPlus, f.biasMinus);
+    f.bias = biasOutcome(f.biasPlus, f.biasMinus);
 }
 
 // Anisotropy: a 16 : 1 footprint (minor axis at lambda 1) at each requested degree, and the
@@ -394,10 +341,7 @@ void biasShift(Filtering& f, Probe& probe) {
 void anisotropyLadder(const GlEntryPoints& gl, Filtering& f, Probe& probe, GLuint step) {
     f.anisotropic = gl.anisotropic;
     f.maxAnisotropy = gl.maxAnisotropy;
-    if (!gl.anisotropic) {
-        f.anisoVerdict = "not supported (no GL_EXT_texture_filter_anisotropic)";
-        return;
-    }
+    if (!gl.anisotropic) return;
     const std::vector<Footprint> stretched = {footprintAt(1, 16, 0), footprintAt(1, 16, 30), footprintAt(1, 16, 45)};
     double isotropic = NAN;
     for (int n = 1; n <= 16 && n <= gl.maxAnisotropy; n *= 2) {
@@ -486,12 +430,10 @@ void checkGeneratedMipmaps(const GlEntryPoints& gl, Filtering& f) {
     }
     glDeleteTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, gTestTexture);
-    f.generatedVerdict = f.generated.empty() ? "not read back"
-                         : worst <= 1        ? "a 2x2 box filter of the level above (within rounding)"
-                                             : format(
-                                                   "differs from a 2x2 box filter of the level above by up to %d "
-                                                          "levels (another filter, or levels made from level 0)",
-                                                   worst);
+    f.generatedWorst = worst;
+    f.generatedOutcome = f.generated.empty() ? GeneratedMipmaps::NotReadBack
+                         : worst <= 1        ? GeneratedMipmaps::BoxFilter
+                                             : GeneratedMipmaps::Other;
 }
 
 // The renderer's rotation through a whole turn with the coded chain: lambda error by footprint angle.
@@ -537,8 +479,7 @@ ProgramCheck judgePresentedPicture(const GlEntryPoints& gl, Scene& scene, const 
                                    const Image& presented) {
     if (!gl.framebuffers || presented.width != target.width || presented.height != target.height) {
         ProgramCheck c;
-        c.asked = "GL_LINEAR";
-        c.verdict = "not judged: the picture's size differs from the target's";
+        c.delivered = DeliveredFilter::NotJudgedTargetSize;
         return c;
     }
     return judgeProgramPicture(presented, ringModel(gl, target, 256), driverAlternatives(gl, scene, target));
@@ -593,137 +534,59 @@ FrameModel ringModel(const GlEntryPoints& gl, const Target& target, int textureS
 ProgramCheck judgeProgramPicture(const Image& picture, const FrameModel& model,
                                  const std::vector<std::pair<std::string, Image>>& alternatives) {
     ProgramCheck c;
-    c.asked = "GL_LINEAR";
     if (picture.width != model.width() || picture.height != model.height()) {
-        c.verdict = "not judged: the picture's size differs from the model's";
+        c.delivered = DeliveredFilter::NotJudgedModelSize;
         return c;
     }
     c.rmseBilinear = modelRmse(picture, model, true, &c.pixels);
     c.rmseNearest = modelRmse(picture, model, false, nullptr);
     if (c.rmseBilinear <= kMatchRmse && c.rmseBilinear <= c.rmseNearest) {
-        c.delivered = "GL_LINEAR";
+        c.delivered = DeliveredFilter::Linear;
         c.honoured = true;
-        c.verdict = format("GL_LINEAR as asked (RMSE %.2f from the processor's bilinear filter)", c.rmseBilinear);
         return c;
     }
     if (c.rmseNearest <= kMatchRmse) {
-        c.delivered = "GL_NEAREST";
-        c.verdict = format(
-            "a forced filter: GL_NEAREST (RMSE %.2f from the processor's nearest filter, %.2f from "
-            "its bilinear one)",
-            c.rmseNearest, c.rmseBilinear);
+        c.delivered = DeliveredFilter::Nearest;
         return c;
     }
     // Every setting of the driver's own that gives this picture; one driver may give the same for several.
-    std::string names;
-    double bestRmse = INFINITY;
+    c.settingRmse = INFINITY;
     for (const auto& [name, image] : alternatives) {
         if (image.width != picture.width || image.height != picture.height) continue;
         const double d = rmse(picture, image);
-        bestRmse = std::min(bestRmse, d);
-        if (d <= 1.0) names += (names.empty() ? "" : " or ") + name;
+        c.settingRmse = std::min(c.settingRmse, d);
+        if (d <= 1.0) c.settings.push_back(name);
     }
-    if (!names.empty()) {
-        c.delivered = names;
-        c.verdict = format(
-            "a forced filter: %s (the driver's own picture with that setting, RMSE %.2f; %.2f from the "
-            "processor's bilinear filter)",
-            names.c_str(), bestRmse, c.rmseBilinear);
-    } else {
-        c.delivered = "unknown";
-        c.verdict = format(
-            "a forced filter that is neither GL_LINEAR nor GL_NEAREST (RMSE %.2f and %.2f from the "
-            "processor's) and matches none of the driver's other settings",
-            c.rmseBilinear, c.rmseNearest);
-    }
+    c.delivered = c.settings.empty() ? DeliveredFilter::Unknown : DeliveredFilter::DriverSetting;
     return c;
 }
 
 // The program's filters on the ring against the processor's, and the tool's window drawn with
-// them; the ring's model for the level of detail; the count of the driver's alternative
-// pictures (more than one where it has anisotropy).
-std::size_t judgeProgramFilters(const GlEntryPoints& gl, Scene& scene, const Target& target, const Image* window,
-                                const FrameModel& model, Filtering& f) {
+// them; the ring's model for the level of detail; a forced anisotropy's effect on the
+// program's picture, where the driver has anisotropy.
+void judgeProgramFilters(const GlEntryPoints& gl, Scene& scene, const Target& target, const Image* window,
+                         const FrameModel& model, Filtering& f) {
     const Image linear = ringPicture(gl, scene, target, gTestTexture, kProgramSampling);
     const Image nearest = ringPicture(gl, scene, target, gTestTexture, {GL_NEAREST, GL_NEAREST, 1, 0});
     const std::vector<std::pair<std::string, Image>> alternatives = driverAlternatives(gl, scene, target);
     ProgramCheck asLinear = judgeProgramPicture(linear, model, alternatives);
     ProgramCheck asNearest;
-    asNearest.asked = "GL_NEAREST";
+    asNearest.asked = AskedFilter::Nearest;
     asNearest.rmseBilinear = modelRmse(nearest, model, true, &asNearest.pixels);
     asNearest.rmseNearest = modelRmse(nearest, model, false, nullptr);
     asNearest.honoured = asNearest.rmseNearest <= kMatchRmse && asNearest.rmseNearest < asNearest.rmseBilinear;
-    asNearest.delivered = asNearest.honoured                     ? "GL_NEAREST"
-                          : asNearest.rmseBilinear <= kMatchRmse ? "GL_LINEAR"
-                                                                 : "unknown";
-    asNearest.verdict =
-        asNearest.honoured
-            ? format("GL_NEAREST as asked (RMSE %.2f from the processor's nearest filter)", asNearest.rmseNearest)
-            : "not the processor's nearest filter: " + asNearest.delivered;
+    asNearest.delivered = asNearest.honoured                     ? DeliveredFilter::Nearest
+                          : asNearest.rmseBilinear <= kMatchRmse ? DeliveredFilter::Linear
+                                                                 : DeliveredFilter::Unknown;
     f.program = {asLinear, asNearest};
     if (window) {
         f.window = judgeProgramPicture(*window, model, alternatives);
         f.windowChecked = true;
     }
-    if (alternatives.size() > 1) f.forcedAnisotropyRmse = rmse(alternatives.back().second, linear);
-    return alternatives.size();
-}
-
-// The anisotropy ladder's rows as outcomes, and what they say together.
-void judgeAnisotropy(const GlEntryPoints& gl, Filtering& f) {
-    if (gl.anisotropic) {
-        std::size_t ignored = 0, honoured = 0, aliasing = 0;
-        for (const AnisoRow& row : f.aniso) {
-            ignored += row.samePicture;
-            honoured += row.requested > 1 && row.outcome == AnisoOutcome::Honoured;
-            aliasing += row.requested > 1 && row.outcome == AnisoOutcome::Aliases;
-        }
-        if (f.aniso.size() > 2 && ignored + 2 == f.aniso.size())
-            f.anisoVerdict = format(
-                "the degree is ignored: one picture for every degree from 2 up (%.1f : 1 by "
-                "its level; along the major axis the filter spreads %.1f times as far as along the minor)",
-                f.aniso[1].delivered, f.aniso[1].blurRatio);
-        else if (honoured + 1 == f.aniso.size())
-            f.anisoVerdict = "every requested degree honoured";
-        else if (f.aniso.size() > 1 && aliasing + 1 == f.aniso.size())
-            f.anisoVerdict =
-                "the level follows every degree, but the major axis is not filtered to match: a sharpened "
-                "filter that aliases";
-        else
-            f.anisoVerdict =
-                ignored ? "some degrees ignored, see the table" : "degrees not as requested, see the table";
+    if (alternatives.size() > 1) {
+        f.forcedAnisotropy = (int)std::min(16.0f, gl.maxAnisotropy);
+        f.forcedAnisotropyRmse = rmse(alternatives.back().second, linear);
     }
-}
-
-// The table of filters asked against delivered, and the sentence on the program's own texture.
-void describeFiltering(const GlEntryPoints& gl, std::size_t alternatives, Filtering& f) {
-    const ProgramCheck& asNearest = f.program[1];
-    const ProgramCheck& asLinear = f.program[0];
-    f.table = {{"GL_NEAREST", asNearest.delivered},
-               {"GL_LINEAR", asLinear.delivered},
-               {"GL_LINEAR_MIPMAP_NEAREST", f.rounding},
-               {"GL_LINEAR_MIPMAP_LINEAR", format("%s; lambda %+.2f from exact at 0 degrees, %+.2f at 30, %+.2f at 45",
-                                                  f.trilinear.c_str(), f.error0, f.error30, f.error45)}};
-    for (const AnisoRow& row : f.aniso)
-        if (row.requested > 1)
-            f.table.push_back({"anisotropy " + std::to_string(row.requested),
-                               format("%.1f : 1 by its level, spread ratio %.1f (%s)", row.delivered, row.blurRatio,
-                                      row.verdict.c_str())});
-    if (!gl.anisotropic) f.table.push_back({"anisotropy", f.anisoVerdict});
-    f.sentence =
-        "quillmere's own texture is GL_LINEAR without mipmaps, so a driver's trilinear, level-of-detail bias and "
-        "quality settings cannot change its picture; only a forced anisotropy or a forced minification or "
-        "magnification filter can";
-    if (alternatives > 1)
-        f.sentence += f.forcedAnisotropyRmse > 0
-                          ? format(
-                                ", and on this driver a forced anisotropy would (GL_LINEAR with anisotropy %d differs "
-                                "from it by RMSE %.2f).",
-                                (int)std::min(16.0f, gl.maxAnisotropy), f.forcedAnisotropyRmse)
-                          : ", and on this driver a forced anisotropy would not (GL_LINEAR gives the same picture with "
-                            "any degree).";
-    else
-        f.sentence += ".";
 }
 
 Filtering measureFiltering(const GlEntryPoints& gl, Scene& scene, const Target& target, const Image* window,
@@ -734,7 +597,7 @@ Filtering measureFiltering(const GlEntryPoints& gl, Scene& scene, const Target& 
     f.anisotropic = gl.anisotropic;
     f.maxAnisotropy = gl.maxAnisotropy;
     if (!gl.framebuffers) {
-        f.reason = "no framebuffer objects";
+        f.gap = FilteringGap::NoFramebuffers;
         return f;
     }
     clearGlErrors();
@@ -747,7 +610,7 @@ Filtering measureFiltering(const GlEntryPoints& gl, Scene& scene, const Target& 
 
     // The program's filters on the ring against the processor's.
     const FrameModel model = ringModel(gl, target, 256);
-    const std::size_t alternatives = judgeProgramFilters(gl, scene, target, window, model, f);
+    judgeProgramFilters(gl, scene, target, window, model, f);
 
     // The level of detail on the ring.
     judgeRingLod(f, ringPicture(gl, scene, target, coded, Sampling{}), model);
@@ -763,13 +626,11 @@ Filtering measureFiltering(const GlEntryPoints& gl, Scene& scene, const Target& 
         glBindTexture(GL_TEXTURE_2D, gTestTexture);
         probeSweeps(gl, f, probe, step);
         glDeleteTextures(1, &step);
-        for (AnisoRow& row : f.aniso) {
-            row.outcome = anisoOutcome(row);
-            row.verdict = anisoRowVerdict(row);
-        }
-        judgeAnisotropy(gl, f);
+        f.probed = true;
+        for (AnisoRow& row : f.aniso) row.outcome = anisoOutcome(row);
+        if (gl.anisotropic) f.anisoSummary = anisoSummary(f.aniso);
     } else {
-        f.reason = "no framebuffer object for the probe tiles";
+        f.gap = FilteringGap::NoProbeTarget;
     }
     checkGeneratedMipmaps(gl, f);
     if (sweeps) rotationSweep(gl, f, scene, target, coded);
@@ -777,9 +638,8 @@ Filtering measureFiltering(const GlEntryPoints& gl, Scene& scene, const Target& 
     glBindTexture(GL_TEXTURE_2D, gTestTexture);
     apply(gl, kProgramSampling);
 
-    describeFiltering(gl, alternatives, f);
     f.measured = glGetError() == GL_NO_ERROR;
-    if (!f.measured && f.reason.empty()) f.reason = "OpenGL error during the filtering captures";
+    if (!f.measured && f.gap == FilteringGap::None) f.gap = FilteringGap::GlError;
     f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return f;
 }

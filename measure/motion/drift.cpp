@@ -19,6 +19,7 @@ std::vector<MotionMode> motionModes(Scene& scene, const GlEntryPoints& gl, const
         MotionMode m;
         m.name = capture.name;
         m.kind = capture.kind;
+        m.capture = capture.capture;
         if (capture.kind == MotionKind::Window) {
             GLint samples = 0;
             if (gl.bindFramebuffer) gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -244,6 +245,7 @@ MotionResults runDrift(Scene& scene, const Target& single, const std::vector<Mot
         MotionFigures f;
         f.name = mode.name;
         f.kind = mode.kind;
+        f.capture = mode.capture;
         f.samples = mode.samples;
         TemporalError temporal(classes);
         BladeFlicker flicker(kBlades);
@@ -263,7 +265,6 @@ MotionResults runDrift(Scene& scene, const Target& single, const std::vector<Mot
         f.flicker = flicker.percent(brightness);
         out.modes.push_back(std::move(f));
     }
-    out.sentence = motionSentence(out.modes);
     return out;
 }
 

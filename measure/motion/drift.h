@@ -17,6 +17,7 @@ namespace measure {
 struct MotionMode {
     std::string name;
     MotionKind kind = MotionKind::Window;
+    std::size_t capture = 0;             // the still capture it redraws, in the run's captures
     int samples = 1;                     // per pixel, as granted
     std::function<void()> enter, leave;  // optional: state set for the mode and put back
     std::function<Image(double dx, double dy)> draw;
@@ -31,6 +32,7 @@ struct GlEntryPoints;
 struct StillMode {
     std::string name;
     MotionKind kind = MotionKind::Window;
+    std::size_t capture = 0;  // in the run's captures
     int requested = 0;
     int gridSide = 0;
     TextureFilter filter;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <memory>
 
 namespace measure {
@@ -146,47 +145,6 @@ Image cropPair(const Image& frame, const double a[2], const double b[2]) {
     paste(left, 0);
     paste(right, left.width + 1);
     return out;
-}
-
-std::string motionSentence(const std::vector<MotionFigures>& modes) {
-    auto find = [&](const std::string& name) -> const MotionFigures* {
-        for (const MotionFigures& m : modes)
-            if (m.name == name) return &m;
-        return nullptr;
-    };
-    const MotionFigures* one = find("msaa-0");
-    if (!one) one = find("window");
-    // The most samples granted; a one-sample multisampled buffer is no anti-aliasing.
-    const MotionFigures* msaa = nullptr;
-    for (const MotionFigures& m : modes)
-        if (m.kind == MotionKind::Msaa && m.samples > 1 && (!msaa || m.samples > msaa->samples)) msaa = &m;
-    const MotionFigures* ssaa = find("ssaa-4x4");
-    char text[400];
-    std::string s;
-    if (one && one->edge > 0 && (msaa || ssaa)) {
-        if (msaa) {
-            std::snprintf(text, sizeof text, "In motion, %d-sample MSAA cuts edge shimmer to %.0f %% of one sample's",
-                          msaa->samples, 100 * msaa->edge / one->edge);
-            s = text;
-            if (ssaa) {
-                std::snprintf(text, sizeof text, " and 4x4 supersampling to %.0f %%", 100 * ssaa->edge / one->edge);
-                s += text;
-            }
-        } else {
-            std::snprintf(text, sizeof text,
-                          "In motion, 4x4 supersampling cuts edge shimmer to %.0f %% of one sample's",
-                          100 * ssaa->edge / one->edge);
-            s = text;
-        }
-    }
-    const MotionFigures* nearestFilter = find("filter-nearest");
-    const MotionFigures* linear = find("filter-linear");
-    if (nearestFilter && linear && linear->centre > 0) {
-        std::snprintf(text, sizeof text, "%sin the minified centre GL_NEAREST shimmers %.1f times as much as GL_LINEAR",
-                      s.empty() ? "In motion, " : "; ", nearestFilter->centre / linear->centre);
-        s += text;
-    }
-    return s.empty() ? s : s + ".";
 }
 
 }  // namespace measure

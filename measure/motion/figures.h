@@ -93,6 +93,7 @@ enum class MotionKind : std::uint8_t { Reference, Window, Msaa, Ssaa, Filter };
 struct MotionFigures {
     std::string name;
     MotionKind kind = MotionKind::Reference;
+    std::size_t capture = 0;                    // its still capture in the run's captures (not the reference)
     int samples = 1;                            // per pixel, as granted
     double edge = 0, interior = 0, centre = 0;  // temporal error, 8-bit levels
     double flicker = 0;                         // RMS over blades, % of a blade's brightness
@@ -110,11 +111,7 @@ struct MotionResults {
     double profileCentre[4] = {0, 0, 0, 0};
     MotionFigures reference;  // its profile and animated crop
     std::vector<MotionFigures> modes;
-    std::string sentence;
 };
-
-// The summary's sentence on shimmer, from the figures; empty when the modes it names are missing.
-std::string motionSentence(const std::vector<MotionFigures>& modes);
 
 // A row of `length` pixels from (x0, y0) to (x1, y1), the nearest pixel at each point.
 Image profileLine(const Image& frame, const double ends[4], int length);

@@ -5,6 +5,7 @@
 #include "measure/report/files.h"
 #include "measure/report/report.h"
 #include "measure/report/svg.h"
+#include "measure/report/words.h"
 
 #include <cmath>
 #include <cstdio>
@@ -53,7 +54,7 @@ json antialiasingJson(const AaResults& aa) {
     json j;
     j["max_samples"] = aa.maxSamples;
     j["multisampling"] = aa.maxSamples > 1;
-    j["reference_grid"] = aa.referenceGrid;
+    j["reference_grid"] = referenceGridText(aa.referenceK);
     j["convergence_edge_rmse"] = aa.convergenceEdge;
     j["convergence_centre_rmse"] = aa.convergenceCentre;
     j["emulation_renders"] = aa.emulationRenders;
@@ -77,7 +78,7 @@ json antialiasingJson(const AaResults& aa) {
                                  {"channel_bits", {c.bits.r, c.bits.g, c.bits.b}},
                                  {"class", className(v.cls)},
                                  {"samples", v.samples},
-                                 {"verdict", v.text},
+                                 {"verdict", verdictText(v)},
                                  {"closest", v.closest},
                                  {"distance", v.distance},
                                  {"next", v.next},
@@ -99,7 +100,7 @@ json antialiasingJson(const AaResults& aa) {
                                          {"driver", points(s.driver)},
                                          {"measured", points(s.measured)},
                                          {"agree", s.agree},
-                                         {"note", s.note}});
+                                         {"note", positionsNote(s)}});
     j["scores"] = json::array();
     for (const AaScores& s : aa.scores)
         j["scores"].push_back({{"capture", s.capture},
@@ -137,7 +138,7 @@ std::string antialiasingHtml(const AaResults& aa) {
       << "one-sample frame (multisampling textures once a pixel, so it changes none). Distance: RMSE in 8-bit "
       << "levels, edges and interiors weighed alike, to the closest emulated candidate.</p>\n";
     for (const CaptureVerdict& c : aa.verdicts) {
-        h << "<details><summary>" << escapeMarkup(c.capture) << ": " << escapeMarkup(c.verdict.text)
+        h << "<details><summary>" << escapeMarkup(c.capture) << ": " << escapeMarkup(verdictText(c.verdict))
           << "</summary><table><tr><th>candidate</th><th>edge</th><th>interior</th><th>distance</th></tr>";
         for (const Distance& d : c.verdict.distances)
             h << "<tr><td>" << escapeMarkup(d.name) << "</td><td>" << formatFigure(d.edge, 2) << "</td><td>"
@@ -149,7 +150,7 @@ std::string antialiasingHtml(const AaResults& aa) {
         for (const SamplePositions& s : aa.positions)
             h << "<figure><img src='" << positionsFile(s) << "' width='162' height='162' alt='"
               << escapeMarkup(s.target) << " sample positions'><figcaption>" << escapeMarkup(s.target) << ", "
-              << s.samples << " samples: " << (s.agree ? "they agree" : "<b>" + escapeMarkup(s.note) + "</b>")
+              << s.samples << " samples: " << (s.agree ? "they agree" : "<b>" + escapeMarkup(positionsNote(s)) + "</b>")
               << "</figcaption></figure>\n";
     }
     h << "<h3>Scores kept apart</h3>\n<table id='aa-scores'><thead><tr><th>capture</th><th>geometric edge</th>"
@@ -160,7 +161,7 @@ std::string antialiasingHtml(const AaResults& aa) {
           << formatFigure(s.texturedEdge, 2) << "</td><td>" << formatFigure(s.edgeLinear, 2) << "</td><td>"
           << formatFigure(100 * s.spill, 1) << "%</td></tr>\n";
     h << "</tbody></table>\n<p>Geometric edge: the coverage pass against the reference's coverage on edge pixels, "
-      << "so the texture's own error is left out. Reference: " << escapeMarkup(aa.referenceGrid)
+      << "so the texture's own error is left out. Reference: " << escapeMarkup(referenceGridText(aa.referenceK))
       << "; its convergence check differs from it by RMSE " << formatFigure(aa.convergenceEdge, 3)
       << " on edge pixels and " << formatFigure(aa.convergenceCentre, 3) << " in the minified centre.</p>\n";
     return h.str();

@@ -6,6 +6,7 @@
 #include "measure/report/png.h"
 #include "measure/report/svg.h"
 #include "measure/report/report.h"
+#include "measure/report/words.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,13 +20,13 @@ namespace {
 
 // One picture's judgement against the processor's filters.
 nlohmann::ordered_json programJson(const ProgramCheck& c) {
-    return {{"asked", c.asked},
-            {"delivered", c.delivered},
+    return {{"asked", askedText(c.asked)},
+            {"delivered", deliveredText(c)},
             {"honoured", c.honoured},
             {"pixels", c.pixels},
             {"rmse_bilinear", jsonFigure(c.rmseBilinear)},
             {"rmse_nearest", jsonFigure(c.rmseNearest)},
-            {"verdict", c.verdict}};
+            {"verdict", programVerdict(c)}};
 }
 
 // A scatter plot in the report's frame, five ticks an axis; `extra` draws guides.
@@ -66,7 +67,7 @@ nlohmann::ordered_json filteringJson(const Filtering& f) {
     using json = nlohmann::ordered_json;
     json j;
     j["measured"] = f.measured;
-    if (!f.reason.empty()) j["reason"] = f.reason;
+    if (f.gap != FilteringGap::None) j["reason"] = filteringGapText(f.gap);
     j["program"] = json::array();
     for (const ProgramCheck& c : f.program) j["program"].push_back(programJson(c));
     j["window"] = f.windowChecked ? programJson(f.window) : json(nullptr);
@@ -77,8 +78,8 @@ nlohmann::ordered_json filteringJson(const Filtering& f) {
                      {"largest_error", jsonFigure(f.ring.largest)},
                      {"within_rules", jsonFigure(f.ring.withinRules)},
                      {"within_quality", jsonFigure(f.ring.withinQuality)},
-                     {"verdict", f.ring.verdict},
-                     {"granularity", f.granularity},
+                     {"verdict", ringText(f.ring.outcome)},
+                     {"granularity", granularityText(f.granularity)},
                      {"uniform_2x2_share", jsonFigure(f.blockShare)}};
     json angles = json::array();
     for (const AngleSample& a : f.angles)
@@ -87,19 +88,19 @@ nlohmann::ordered_json filteringJson(const Filtering& f) {
                          {"error_0", jsonFigure(f.error0)},
                          {"error_30", jsonFigure(f.error30)},
                          {"error_45", jsonFigure(f.error45)},
-                         {"rule", f.angleRule},
+                         {"rule", angleRuleText(f)},
                          {"samples_angle_error_lower_upper", angles}};
     json blend = json::array();
     for (const BlendSample& b : f.blend) blend.push_back({jsonFigure(b.frac), jsonFigure(b.blend)});
     j["trilinear"] = {{"blend_width", jsonFigure(f.blendWidth)},
-                      {"verdict", f.trilinear},
+                      {"verdict", trilinearText(f)},
                       {"bias_axis_aligned", jsonFigure(f.probeBias)},
                       {"samples_frac_blend", blend}};
     j["nearest_mipmap"] = {{"switch_frac", jsonFigure(f.roundingThreshold)},
                            {"switch_frac_own_lambda", jsonFigure(f.roundingOwn)},
-                           {"verdict", f.rounding}};
+                           {"verdict", roundingText(f)}};
     j["lod_bias"] = {
-        {"plus_half", jsonFigure(f.biasPlus)}, {"minus_half", jsonFigure(f.biasMinus)}, {"verdict", f.biasVerdict}};
+        {"plus_half", jsonFigure(f.biasPlus)}, {"minus_half", jsonFigure(f.biasMinus)}, {"verdict", biasText(f)}};
     json stretch = json::array();
     for (const auto& [ratio, delivered] : f.stretch) stretch.push_back({ratio, jsonFigure(delivered)});
     json aniso = json::array();
@@ -109,22 +110,23 @@ nlohmann::ordered_json filteringJson(const Filtering& f) {
                          {"major_minor_spread", jsonFigure(a.blurRatio)},
                          {"lambda", jsonFigure(a.lambda)},
                          {"same_picture_as_lower", a.samePicture},
-                         {"verdict", a.verdict}});
+                         {"verdict", anisoRowText(a)}});
     j["anisotropy"] = {
         {"supported", f.anisotropic},         {"max", f.maxAnisotropy},
-        {"verdict", f.anisoVerdict},          {"degrees", aniso},
+        {"verdict", anisoSummaryText(f)},     {"degrees", aniso},
         {"stretch_ratio_delivered", stretch}, {"forced_changes_program_rmse", jsonFigure(f.forcedAnisotropyRmse)}};
     json mips = json::array();
     for (const MipCheck& m : f.generated)
         mips.push_back({{"level", m.level}, {"rmse", jsonFigure(m.rmse)}, {"largest", m.largest}});
-    j["generated_mipmaps"] = {{"verdict", f.generatedVerdict}, {"levels", mips}};
+    j["generated_mipmaps"] = {{"verdict", generatedText(f)}, {"levels", mips}};
     json table = json::array();
-    for (const ModeRow& r : f.table) table.push_back({{"requested", r.requested}, {"delivered", r.delivered}});
+    for (const auto& [requested, delivered] : filterModes(f))
+        table.push_back({{"requested", requested}, {"delivered", delivered}});
     j["modes"] = table;
     json rotation = json::array();
     for (const AngleSample& a : f.rotation) rotation.push_back({jsonFigure(a.angle), jsonFigure(a.error)});
     j["rotation_sweep_angle_error"] = rotation;
-    j["program_sentence"] = f.sentence;
+    j["program_sentence"] = programSentence(f);
     j["seconds"] = f.seconds;
     return j;
 }
@@ -166,15 +168,16 @@ bool writeFilteringFiles(const Filtering& f, const std::string& dir, std::string
 std::string filteringHtml(const Filtering& f) {
     std::ostringstream h;
     h << "<h2 id='filtering'>Texture filtering against the rules</h2>\n";
-    if (!f.measured) h << "<p><b>Incomplete:</b> " << escapeMarkup(f.reason) << "</p>\n";
-    h << "<p>" << escapeMarkup(f.sentence) << "</p>\n";
+    if (!f.measured) h << "<p><b>Incomplete:</b> " << escapeMarkup(filteringGapText(f.gap)) << "</p>\n";
+    h << "<p>" << escapeMarkup(programSentence(f)) << "</p>\n";
     for (const ProgramCheck& c : f.program)
-        h << "<p>Asked " << c.asked << " on the ring: " << escapeMarkup(c.verdict) << ".</p>\n";
+        h << "<p>Asked " << askedText(c.asked) << " on the ring: " << escapeMarkup(programVerdict(c)) << ".</p>\n";
     if (f.windowChecked)
-        h << "<p>The tool's window with the program's settings: " << escapeMarkup(f.window.verdict) << ".</p>\n";
+        h << "<p>The tool's window with the program's settings: " << escapeMarkup(programVerdict(f.window))
+          << ".</p>\n";
     h << "<table id='filter-modes'><thead><tr><th>requested</th><th>delivered</th></tr></thead><tbody>\n";
-    for (const ModeRow& r : f.table)
-        h << "<tr><td>" << r.requested << "</td><td>" << escapeMarkup(r.delivered) << "</td></tr>\n";
+    for (const auto& [requested, delivered] : filterModes(f))
+        h << "<tr><td>" << requested << "</td><td>" << escapeMarkup(delivered) << "</td></tr>\n";
     h << "</tbody></table>\n";
     h << "<h3>Level of detail on the ring</h3>\n<p>A mipmap chain of coded colours (red alternates from level to "
       << "level, green climbs with the level) drawn trilinear: the colour gives lambda per pixel. " << f.ring.pixels
@@ -182,8 +185,9 @@ std::string filteringHtml(const Filtering& f) {
       << formatFigure(f.ring.spread, 3) << " (5th to 95th percentile), largest error "
       << formatFigure(f.ring.largest, 3) << "; " << formatFigure(100 * f.ring.withinRules, 1)
       << "% within the rules' bounds (+-1/16), " << formatFigure(100 * f.ring.withinQuality, 1)
-      << "% within a quarter level of them: <b>" << escapeMarkup(f.ring.verdict) << "</b>. Lambda is computed "
-      << f.granularity << " (" << formatFigure(100 * f.blockShare, 1) << "% of 2&times;2 blocks uniform).</p>\n";
+      << "% within a quarter level of them: <b>" << escapeMarkup(ringText(f.ring.outcome))
+      << "</b>. Lambda is computed " << granularityText(f.granularity) << " (" << formatFigure(100 * f.blockShare, 1)
+      << "% of 2&times;2 blocks uniform).</p>\n";
     if (f.ringLod.width)
         h << "<figure><img src='" << files::kLodRingDriver << "' width='" << std::min(f.ringLod.width, 410)
           << "' alt='decoded level of detail'><figcaption>driver</figcaption></figure><figure><img "
@@ -193,16 +197,17 @@ std::string filteringHtml(const Filtering& f) {
           << "lengths)</figcaption></figure>\n";
     h << "<h3>Probe tiles at known footprints</h3>\n<p>Lambda against the footprint's angle (isotropic, lambda 2.3): "
       << formatFigure(f.error0, 3) << " at 0&deg;, " << formatFigure(f.error30, 3) << " at 30&deg;, "
-      << formatFigure(f.error45, 3) << " at 45&deg; from exact: " << escapeMarkup(f.angleRule)
+      << formatFigure(f.error45, 3) << " at 45&deg; from exact: " << escapeMarkup(angleRuleText(f))
       << ". Grey: the bounds the rules allow";
     if (!f.rotation.empty()) h << "; red: the ring through the renderer's rotation, by the pixels' footprint angle";
     h << ".</p>\n<img src='" << files::kLodErrorPlot << "' width='480' height='300' alt='lambda error against angle'>\n"
       << "<img src='" << files::kBlendPlot << "' width='480' height='300' alt='blend fraction against frac(lambda)'>\n"
-      << "<p>Trilinear blend width " << formatFigure(f.blendWidth, 2) << ": " << escapeMarkup(f.trilinear)
-      << ". Nearest mipmap: " << escapeMarkup(f.rounding) << ". GL_TEXTURE_LOD_BIAS +0.5 moves lambda by "
+      << "<p>Trilinear blend width " << formatFigure(f.blendWidth, 2) << ": " << escapeMarkup(trilinearText(f))
+      << ". Nearest mipmap: " << escapeMarkup(roundingText(f)) << ". GL_TEXTURE_LOD_BIAS +0.5 moves lambda by "
       << formatFigure(f.biasPlus, 3) << ", -0.5 by " << formatFigure(f.biasMinus, 3) << ": "
-      << escapeMarkup(f.biasVerdict) << ".</p>\n";
-    h << "<p>Anisotropy: " << escapeMarkup(f.anisoVerdict.empty() ? "not measured" : f.anisoVerdict);
+      << escapeMarkup(biasText(f)) << ".</p>\n";
+    const std::string aniso = anisoSummaryText(f);
+    h << "<p>Anisotropy: " << escapeMarkup(aniso.empty() ? "not measured" : aniso);
     if (f.anisotropic) {
         h << " (a 16:1 footprint; delivered = 2^(lambda at anisotropy 1 - lambda at the degree); spread along the "
           << "major axis against the minor, from a step's response:";
@@ -214,7 +219,7 @@ std::string filteringHtml(const Filtering& f) {
         for (const auto& [ratio, delivered] : f.stretch) h << (ratio > 1 ? ", " : " ") << formatFigure(delivered, 1);
         h << " : 1";
     }
-    h << ".</p>\n<p>Generated mipmaps: " << escapeMarkup(f.generatedVerdict) << ".</p>\n";
+    h << ".</p>\n<p>Generated mipmaps: " << escapeMarkup(generatedText(f)) << ".</p>\n";
     return h.str();
 }
 

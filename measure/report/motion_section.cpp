@@ -6,6 +6,7 @@
 #include "measure/report/files.h"
 #include "measure/report/png.h"
 #include "measure/report/svg.h"
+#include "measure/report/words.h"
 
 #include <algorithm>
 #include <cmath>
@@ -95,7 +96,7 @@ std::string temporalPlot(const MotionResults& m) {
 
 }  // namespace
 
-nlohmann::ordered_json motionJson(const MotionResults& m) {
+nlohmann::ordered_json motionJson(const MotionResults& m, const std::vector<Capture>& captures) {
     using json = nlohmann::ordered_json;
     json j;
     j["steps"] = m.settings.steps;
@@ -110,7 +111,7 @@ nlohmann::ordered_json motionJson(const MotionResults& m) {
     j["pixels"] = {{"edge", m.edgePixels}, {"interior", m.interiorPixels}, {"centre_interior", m.centrePixels}};
     j["profile_rows"] = {{"edge", {m.profileEdge[0], m.profileEdge[1], m.profileEdge[2], m.profileEdge[3]}},
                          {"centre", {m.profileCentre[0], m.profileCentre[1], m.profileCentre[2], m.profileCentre[3]}}};
-    j["summary"] = m.sentence;
+    j["summary"] = motionSentence(m, captures);
     j["modes"] = json::array();
     for (const MotionFigures& f : m.modes)
         j["modes"].push_back({{"name", f.name},

@@ -5,6 +5,7 @@
 #include "measure/report/numbers.h"
 #include "measure/report/png.h"
 #include "measure/report/report.h"
+#include "measure/report/words.h"
 
 #include <nlohmann/json.hpp>
 
@@ -22,7 +23,7 @@ nlohmann::ordered_json formatJson(const WindowFormat& f) {
             {"colour_encoding", f.encoding},
             {"framebuffer_srgb", f.srgbWrites},
             {"samples_requested", f.requested},
-            {"samples_request", f.requestNote}};
+            {"samples_request", samplesRequestText(f)}};
 }
 
 nlohmann::ordered_json presentedJson(const Presented& p) {
@@ -47,7 +48,7 @@ nlohmann::ordered_json presentedJson(const Presented& p) {
         j["max_difference"] = p.maxDifference;
         j["rmse_vs_back_buffer"] = p.rmse;
     } else {
-        j["not_compared"] = p.notCompared;
+        j["not_compared"] = notComparedText(p);
     }
     if (p.scored) {
         j["rmse"] = p.referenceRmse;
@@ -63,7 +64,7 @@ std::string presentedHtml(const Presented& p, const WindowFormat& f) {
         h << "<p id='window-format'>Window format: red, green, blue, alpha " << f.bits[0] << "-" << f.bits[1] << "-"
           << f.bits[2] << "-" << f.bits[3] << " bits, colour encoding " << f.encoding << " (GL_FRAMEBUFFER_SRGB "
           << (f.srgbWrites ? "on" : "off") << "), GL_SAMPLE_BUFFERS " << f.sampleBuffers << ", GL_SAMPLES " << f.samples
-          << "; samples requested " << f.requested << " (" << escapeMarkup(f.requestNote) << ").</p>\n";
+          << "; samples requested " << f.requested << " (" << escapeMarkup(samplesRequestText(f)) << ").</p>\n";
     if (!p.attempted) {
         h << "<p>Not captured: no window was measured.</p>\n";
         return h.str();

@@ -7,11 +7,14 @@
 #include "measure/core/crop.h"
 #include "measure/core/parallel.h"
 #include "measure/report/aa_section.h"
+#include "measure/report/contents.h"
 #include "measure/report/files.h"
+#include "measure/report/flip.h"
 #include "measure/report/png.h"
 #include "measure/report/presented_section.h"
 #include "measure/report/presentation_section.h"
 #include "measure/report/summary.h"
+#include "measure/report/words.h"
 #include "measure/report/svg.h"
 
 #include <nlohmann/json.hpp>
@@ -42,7 +45,8 @@ nlohmann::ordered_json toJson(const Results& r) {
     j["complete"] = r.whole;
     j["summary"] = r.summary;
     j["framebuffer_objects"] = r.framebuffers;
-    j["notes"] = r.notes;
+    j["notes"] = nlohmann::ordered_json::array();
+    for (const Note& note : r.notes) j["notes"].push_back(noteText(note, r));
     j["window"] = {{"available", r.windowAvailable},
                    {"reason", r.windowReason},
                    {"sample_buffers", r.sampleBuffers},
@@ -97,7 +101,7 @@ nlohmann::ordered_json toJson(const Results& r) {
                       {"centre", {r.centre[0], r.centre[1]}},
                       {"caption", {r.caption[0], r.caption[1]}}};
     j["filtering"] = filteringJson(r.filtering);
-    if (r.motion.measured) j["motion"] = motionJson(r.motion);
+    if (r.motion.measured) j["motion"] = motionJson(r.motion, r.captures);
     return j;
 }
 
@@ -242,7 +246,7 @@ bool writePictures(const Results& r, const std::string& dir, std::string& failed
 }
 
 // The page's head: its style, the summary, the driver, the window, the notes and failures.
-std::string pageHead(const Results& r) {
+std::string pageHead(const Results& r, const std::string& style) {
     std::ostringstream h;
     h << "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>quillmere-measure report</title>\n"
       << "<style>body{font-family:sans-serif;margin:16px;max-width:1400px}table{border-collapse:collapse}"
@@ -250,7 +254,8 @@ std::string pageHead(const Results& r) {
          "8px;text-align:right}td:first-child,th:first-child{text-align:left;white-space:nowrap}"
       << "img.px{image-rendering:pixelated;border:1px solid #999}figure{display:inline-block;margin:4px}"
       << "figcaption{font-size:12px}.summary{font-size:18px;background:#eef;padding:8px}"
-      << ".heat{width:" << std::min(r.width, 410) << "px}</style></head><body>\n";
+      << ".heat{width:" << std::min(r.width, 410) << "px}nav ol{columns:2;max-width:700px}\n"
+      << style << "</style></head><body>\n";
     h << "<p class='summary'>" << escapeMarkup(r.summary) << "</p>\n";
     h << "<p>" << escapeMarkup(r.renderer) << " &middot; OpenGL " << escapeMarkup(r.glVersion) << " &middot; "
       << escapeMarkup(r.vendor) << " &middot; " << r.width << "&times;" << r.height << " &middot; quillmere-measure "
@@ -260,13 +265,11 @@ std::string pageHead(const Results& r) {
                                   std::to_string(r.samples) + ": " + windowVerdictText(r) + "."
                             : "not measured: " + escapeMarkup(r.windowReason))
       << "</p>\n";
-    for (const std::string& note : r.notes) h << "<p><b>Note:</b> " << escapeMarkup(note) << "</p>\n";
+    for (const Note& note : r.notes) h << "<p><b>Note:</b> " << escapeMarkup(noteText(note, r)) << "</p>\n";
     for (const auto& [name, why] : r.failed)
         h << "<p class='failed'><b>Failed, left out:</b> " << escapeMarkup(name) << ": " << escapeMarkup(why)
           << "</p>\n";
     if (!r.whole) h << "<p><b>This report is incomplete.</b></p>\n";
-    if (!r.headless) h << presentedHtml(r.presented, r.format);
-    h << presentationHtml(r);
     return h.str();
 }
 
@@ -295,13 +298,17 @@ std::string scoresSection(const Results& r) {
       << "pixels it covers wholly; centre: interior pixels within the minified middle of the ring. Effective "
       << "samples: the intermediate coverage levels along the blade edges in the coverage pass (0 and full left out), "
          "plus one.</p>\n";
-    h << "<h2>Edge error against samples</h2>\n<img src='" << files::kErrorPlot << "' alt='edge error against samples' "
-      << "width='480' height='300'>\n";
     return h.str();
 }
 
-// The crops of every mode at each spot, and the heat maps.
-std::string picturesSection(const Results& r) {
+// The plot of edge error against samples, a section of its own in the contents.
+std::string errorPlotSection() {
+    return std::string("<h2>Edge error against samples</h2>\n<img src='") + files::kErrorPlot +
+           "' alt='edge error against samples' width='480' height='300'>\n";
+}
+
+// The crops of every mode at each spot.
+std::string cropsSection(const Results& r) {
     std::ostringstream h;
     const int side = std::min({kCropSide, r.width, r.height}) * kCropScale;
     h << "<h2>Magnified crops (8&times;, one square per pixel)</h2>\n";
@@ -315,6 +322,36 @@ std::string picturesSection(const Results& r) {
         for (const Capture& c : r.captures) figure(c.name);
         h << "</div>\n";
     }
+    return h.str();
+}
+
+// The same crops, two at a time, flipped in place.
+Flip cropFlip(const Results& r) {
+    Flip f;
+    f.id = "flip";
+    f.side = std::min({kCropSide, r.width, r.height}) * kCropScale * 2;
+    std::vector<std::string> modes = {"reference"};
+    for (const Capture& c : r.captures) modes.push_back(c.name);
+    for (const Spot& spot : spotsOf(r)) f.spots.push_back(spot.title);
+    for (const std::string& mode : modes) {
+        FlipPicture p{"", mode, {}};
+        for (const Spot& spot : spotsOf(r)) p.files.push_back(files::crop(mode, spot.name));
+        f.pictures.push_back(std::move(p));
+    }
+    f.second = std::min<std::size_t>(1, f.pictures.size() - 1);
+    return f;
+}
+
+// The comparator under its heading, with how to use it.
+std::string flipSection(const Flip& f) {
+    return "<h2>Flip between two crops</h2>\n<p>Choose a spot and two pictures, A and B; each click on the "
+           "picture shows the other at the same place, magnified 16&times;.</p>\n" +
+           flipHtml(f);
+}
+
+// Each capture against the reference, as a heat map.
+std::string heatMapsSection(const Results& r) {
+    std::ostringstream h;
     h << "<h2>Difference from the reference</h2>\n<p>Largest channel difference: black none, red 32 "
       << "levels, yellow 64 or more.</p>\n";
     for (const Capture& c : r.captures)
@@ -346,14 +383,28 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     std::string motion;
     if (!writeMotionReport(r, dir, motion, failed)) return fail(failed);
 
-    std::ostringstream h;
-    h << pageHead(r) << scoresSection(r) << antialiasingHtml(r.aa) << picturesSection(r) << filteringHtml(r.filtering)
-      << motion;
-    h << "<h2>Where the time went</h2>\n<table>";
+    std::ostringstream time;
+    time << "<h2>Where the time went</h2>\n<table>";
     for (const auto& [phase, seconds] : r.phases)
-        h << "<tr><td>" << phase << "</td><td>" << formatFigure(seconds, 2) << " s</td></tr>";
-    h << "</table>\n</body></html>\n";
-    if (!writeText(dir + "/" + files::kPage, h.str())) return fail(files::kPage);
+        time << "<tr><td>" << phase << "</td><td>" << formatFigure(seconds, 2) << " s</td></tr>";
+    time << "</table>\n";
+    const Flip flip = cropFlip(r);
+    const std::string page =
+        pageHead(r, flipStyle(flip)) +
+        withContents({{"section-presented", "The picture quillmere shows",
+                       r.headless ? "" : presentedHtml(r.presented, r.format)},
+                      {"section-presentation", "What presentation did", presentationHtml(r)},
+                      {"section-scores", "Scores against the reference", scoresSection(r)},
+                      {"section-error-plot", "Edge error against samples", errorPlotSection()},
+                      {"section-antialiasing", "Anti-aliasing: the evidence", antialiasingHtml(r.aa)},
+                      {"section-crops", "Magnified crops", cropsSection(r)},
+                      {"section-flip", "Flip between two crops", flipSection(flip)},
+                      {"section-heat-maps", "Difference from the reference", heatMapsSection(r)},
+                      {"section-filtering", "Texture filtering", filteringHtml(r.filtering)},
+                      {"section-motion", "Motion", motion},
+                      {"section-time", "Where the time went", time.str()}}) +
+        "</body></html>\n";
+    if (!writeText(dir + "/" + files::kPage, page)) return fail(files::kPage);
     return true;
 }
 

@@ -2,6 +2,7 @@
 #include "measure/report/summary.h"
 
 #include "measure/report/presentation_words.h"
+#include "measure/report/words.h"
 
 #include <cstdio>
 #include <sstream>
@@ -11,8 +12,8 @@ namespace measure {
 std::string windowVerdictText(const Results& r) {
     const Verdict* v = r.chosenVerdict();
     if (v && r.windowVerdict == WindowVerdict::BackBufferAndPresentation)
-        return v->text + ", with " + presentationShortText(r.presentation.verdict);
-    return v ? v->text : "not measured: " + r.windowReason;
+        return verdictText(*v) + ", with " + presentationShortText(r.presentation.verdict);
+    return v ? verdictText(*v) : "not measured: " + r.windowReason;
 }
 
 std::string summarise(const Results& r) {

@@ -55,10 +55,8 @@ void buildReference(Session& s, int k) {
     Results& r = s.results;
     const int width = r.width, height = r.height;
     r.k = k;
-    if (k * k < 16)
-        r.notes.push_back("The reference has " + std::to_string(k * k) +
-                          " samples a pixel, no more than the modes it judges: their scores say little.");
-    r.aa.referenceGrid = std::to_string(k) + "x" + std::to_string(k) + " cells, one sample each on an n-rooks grid";
+    if (k * k < 16) r.notes.push_back({NoteKind::ThinReference, k * k, {}});
+    r.aa.referenceK = k;
     // The mean of half the samples lies (A - B) / 2 from the mean of all of them, where A and
     // B are the two halves' means: as far, on average, as the whole mean lies from the exact
     // pixel, so its distance estimates the reference's own error at no extra render.

@@ -72,28 +72,30 @@ WindowFormat readWindowFormat() {
         f.srgbWrites = glIsEnabled(GL_FRAMEBUFFER_SRGB) == GL_TRUE;
         clearGlErrors();
     }
-    f.requested = samplesVariable(f.requestNote);
+    f.requested = samplesVariable(f.request, f.requestText);
     f.read = true;
     return f;
 }
 
-int samplesVariable(std::string& note) {
+int samplesVariable(SamplesRequest& request, std::string& value) {
     const char* text = std::getenv("QUILLMERE_SAMPLES");
+    value.clear();
     if (!presentReadsSamplesVariable()) {
-        note = "QUILLMERE_SAMPLES is read by the Linux build only";
+        request = SamplesRequest::NotRead;
         return 0;
     }
     if (text == nullptr || *text == '\0') {
-        note = "QUILLMERE_SAMPLES not set";
+        request = SamplesRequest::NotSet;
         return 0;
     }
+    value = text;
     char* end = nullptr;
     long n = std::strtol(text, &end, 10);
     if (*end != '\0' || n < 1 || n > 32) {
-        note = std::string("QUILLMERE_SAMPLES=") + text + " is no sample count (1 to 32); the program ignores it";
+        request = SamplesRequest::Invalid;
         return 0;
     }
-    note = std::string("QUILLMERE_SAMPLES=") + text;
+    request = SamplesRequest::Set;
     return (int)n;
 }
 
@@ -179,11 +181,9 @@ Presented capturePresented(const std::string& program, int width, int height) {
 
 void comparePresented(Presented& p, const Image& backBuffer, const WindowFormat& format, bool cornerOfLarger) {
     if (!p.captured) return;
-    if (backBuffer.width != p.image.width || backBuffer.height != p.image.height) {
-        p.notCompared = "the back buffer is " + sizeText(backBuffer.width, backBuffer.height) +
-                        ", the presented picture " + sizeText(p.image.width, p.image.height);
-        return;
-    }
+    p.backWidth = backBuffer.width;
+    p.backHeight = backBuffer.height;
+    if (backBuffer.width != p.image.width || backBuffer.height != p.image.height) return;
     // Widening to 8 bits is the reader's choice, so only the bits both sides store count.
     int shift[3];
     for (int c = 0; c < 3; ++c) {
@@ -216,23 +216,6 @@ void scorePresented(Presented& p, const Image& reference, const std::vector<bool
     p.scored = true;
 }
 
-std::string presentedNote(const Presented& p) {
-    if (!p.attempted) return {};
-    if (!p.captured)
-        return "quillmere's presented window could not be captured (" + p.reason +
-               "); the window row is the tool's own back buffer.";
-    if (!p.compared) return "quillmere's presented window was captured but not compared: " + p.notCompared + ".";
-    if (p.differing == 0)
-        return std::string("quillmere's presented window equals the tool's back-buffer capture") +
-               (p.maxDifference > 0 ? " within one level (that capture is the corner of a larger back buffer)" : "") +
-               ": nothing changed the picture when it was shown.";
-    char text[256];
-    std::snprintf(text, sizeof text, "%.2f%% of the pixels, by up to %d levels (RMSE %.2f)",
-                  100.0 * (double)p.differing / (double)p.image.pixels(), p.maxDifference, p.rmse);
-    return std::string("quillmere's presented window differs from the tool's back-buffer capture in ") + text +
-           ": the driver or a compositor changes the picture when it is shown.";
-}
-
 void capturePresentedWindow(Session& s, const std::string& program, bool cornerOfLarger) {
     Results& r = s.results;
     Capture* window = nullptr;
@@ -245,7 +228,7 @@ void capturePresentedWindow(Session& s, const std::string& program, bool cornerO
     r.presented = capturePresented(program.empty() ? findProgram() : program, r.width, r.height);
     comparePresented(r.presented, window->image, r.format, cornerOfLarger);
     scorePresented(r.presented, r.reference, s.masks.edge);
-    r.notes.push_back(presentedNote(r.presented));
+    r.notes.push_back({NoteKind::Presented, 0, {}});
     if (!r.presented.captured) return;
     // What the user sees is scored and judged as a capture of its own, beside the back buffer.
     Capture shown;

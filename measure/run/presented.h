@@ -5,12 +5,21 @@
 
 #include "measure/core/metrics.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace measure {
 
 struct Session;
+
+// Where the requested sample count comes from: QUILLMERE_SAMPLES as the program reads it.
+enum class SamplesRequest : std::uint8_t {
+    NotRead,  // the build's platform layer reads no such variable
+    NotSet,
+    Invalid,  // set, but no count from 1 to 32: the program ignores it
+    Set,
+};
 
 // The window's default framebuffer as the context reports it.
 struct WindowFormat {
@@ -20,14 +29,16 @@ struct WindowFormat {
     bool srgbWrites = false;     // GL_FRAMEBUFFER_SRGB on: writes and blends encode to sRGB
     int sampleBuffers = 0;
     int samples = 0;
-    int requested = 0;        // QUILLMERE_SAMPLES where the program reads it
-    std::string requestNote;  // where the requested count comes from
+    int requested = 0;  // QUILLMERE_SAMPLES where the program reads it
+    SamplesRequest request = SamplesRequest::NotSet;
+    std::string requestText;  // the variable's value, where it is set
 };
 
 // The current context's window format; its default framebuffer must be bound.
 WindowFormat readWindowFormat();
-// The count QUILLMERE_SAMPLES asks for under the Linux layer's rules (1 to 32, else 0).
-int samplesVariable(std::string& note);
+// The count QUILLMERE_SAMPLES asks for under the Linux layer's rules (1 to 32, else 0),
+// how it was read and the variable's value.
+int samplesVariable(SamplesRequest& request, std::string& text);
 
 struct Presented {
     bool attempted = false;
@@ -42,7 +53,8 @@ struct Presented {
     int grabs = 0;
     // Against the back buffer, both cut to the coarser of the two channel depths.
     bool compared = false;
-    std::string notCompared;
+    int backWidth = 0,
+        backHeight = 0;  // the back buffer's size, which a presented picture of another is not compared with
     int compareBits[3] = {8, 8, 8};
     int tolerance = 0;  // in compared levels
     std::size_t differing = 0;
@@ -64,8 +76,6 @@ Presented capturePresented(const std::string& program, int width, int height);
 void comparePresented(Presented& p, const Image& backBuffer, const WindowFormat& format, bool cornerOfLarger);
 // Scores the presented picture against the reference.
 void scorePresented(Presented& p, const Image& reference, const std::vector<bool>& edge);
-// One sentence for the report's notes.
-std::string presentedNote(const Presented& p);
 
 // The capture mode, after the window's own: quillmere (`program`, or the one found beside
 // the tool) presented at the measured size and set against the window capture;

@@ -61,6 +61,20 @@ struct PresentationResults {
     }
 };
 
+// A remark on the run the report makes beside its figures (report/words.h words it).
+enum class NoteKind : std::uint8_t {
+    ThinReference,   // the reference has `count` samples a pixel, too few to judge by
+    RefusedRequest,  // a framebuffer of `count` samples was refused, `why`
+    NoFramebuffers,  // window and supersampling only
+    NoLandmarks,     // the blades' positions could not be read back
+    Presented,       // the presented window against the back buffer (Results::presented)
+};
+struct Note {
+    NoteKind kind = NoteKind::Presented;
+    int count = 0;
+    std::string why;
+};
+
 // Whose anti-aliasing verdict the window gets: quillmere's presented picture where it was
 // captured and judged, else the tool's back-buffer capture; none where neither was judged.
 // Where the presentation verdict explains what presentation changed, the back buffer's
@@ -80,7 +94,7 @@ struct Results {
     WindowVerdict windowVerdict = WindowVerdict::NotMeasured;
     std::size_t windowVerdictAt = 0;  // in aa.verdicts, unless NotMeasured
     bool framebuffers = false;
-    std::vector<std::string> notes;
+    std::vector<Note> notes;
     int k = 0, checkSamples = 0;  // the reference's K and the samples of its half used as a check
     double convergenceRmse = 0, convergenceMax = 0, storedVsLinearRmse = 0;
     std::size_t edgePixels = 0, interiorPixels = 0, centrePixels = 0;

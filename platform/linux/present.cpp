@@ -1,7 +1,10 @@
 // Another program's window on X11 (Xlib): found by its _NET_WM_PID, captured from its own
 // contents, or from the screen where a compositor (the _NET_WM_CM_Sn selection's owner)
-// may have changed what is shown, and closed with WM_DELETE_WINDOW.
+// may have changed what is shown, and closed with WM_DELETE_WINDOW. Where the program
+// would show its window on Wayland, the window steps are present_wayland's.
 #include "platform/present.h"
+
+#include "platform/linux/present_wayland.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -99,25 +102,11 @@ bool compositing() {
 int bitsOf(unsigned long mask) { return std::popcount(mask); }
 int shiftOf(unsigned long mask) { return mask ? std::countr_zero(mask) : 0; }
 
-// A channel of `bits` bits widened to 8 by repeating its high bits, as OpenGL reads it back.
-std::uint8_t widen(unsigned long value, int bits) {
-    if (bits <= 0) return 0;
-    if (bits >= 8) return (std::uint8_t)(value >> (bits - 8));
-    unsigned v = (unsigned)value << (8 - bits);
-    for (int have = bits; have < 8; have += bits) v |= (unsigned)value << (8 - bits) >> have;
-    return (std::uint8_t)v;
-}
-
 }  // namespace
 
 std::string presentUnavailable() {
+    if (present_wayland::session()) return present_wayland::describe(present_wayland::support());
     const char* display = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const char* driver = std::getenv("SDL_VIDEODRIVER");
-    bool onWayland = wayland && *wayland && (!display || !*display || (driver && std::strstr(driver, "wayland")));
-    if (onWayland)
-        return "the program would show its window on Wayland, which lets no other program read a window's pixels "
-               "(no screenshot protocol is used)";
     if (!display || !*display) return "no X display";
     std::string reason;
     return connect(reason) ? std::string() : reason;
@@ -155,11 +144,15 @@ bool presentStart(const std::string& path, const std::vector<std::string>& addit
 }
 
 bool presentFindWindow(PresentProcess& process, double seconds, std::string& reason) {
-    if (!connect(reason)) return false;
+    const bool wayland = present_wayland::session();
+    if (!wayland && !connect(reason)) return false;
     const double end = now() + seconds;
     for (;;) {
-        Window w = 0;
-        quietly([&] { w = findByPid(DefaultRootWindow(gDisplay), (long)process.process, 0); });
+        std::uintptr_t w = 0;
+        if (wayland)
+            w = present_wayland::findWindow((long long)process.process);
+        else
+            quietly([&] { w = findByPid(DefaultRootWindow(gDisplay), (long)process.process, 0); });
         if (w) {
             process.window = w;
             return true;
@@ -169,7 +162,9 @@ bool presentFindWindow(PresentProcess& process, double seconds, std::string& rea
             return false;
         }
         if (now() > end) {
-            reason = "no window of the program appeared on the X display within " + std::to_string((int)seconds) + " s";
+            reason = std::string("no window of the program appeared ") +
+                     (wayland ? "in sway's tree" : "on the X display") + " within " + std::to_string((int)seconds) +
+                     " s";
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -177,6 +172,7 @@ bool presentFindWindow(PresentProcess& process, double seconds, std::string& rea
 }
 
 bool presentClientSize(const PresentProcess& process, int& width, int& height) {
+    if (present_wayland::session()) return present_wayland::clientSize(process, width, height);
     XWindowAttributes a;
     bool ok = false;
     if (gDisplay && process.window)
@@ -188,6 +184,7 @@ bool presentClientSize(const PresentProcess& process, int& width, int& height) {
 }
 
 bool presentResize(const PresentProcess& process, int width, int height, std::string& reason) {
+    if (present_wayland::session()) return present_wayland::resize(process, width, height, reason);
     bool ok = gDisplay && process.window && quietly([&] {
                   XResizeWindow(gDisplay, (Window)process.window, (unsigned)width, (unsigned)height);
                   XRaiseWindow(gDisplay, (Window)process.window);
@@ -197,6 +194,7 @@ bool presentResize(const PresentProcess& process, int width, int height, std::st
 }
 
 bool presentCapture(const PresentProcess& process, PresentShot& shot, std::string& reason) {
+    if (present_wayland::session()) return present_wayland::capture(process, shot, reason);
     if (!gDisplay || !process.window) {
         reason = "no window";
         return false;
@@ -236,7 +234,8 @@ bool presentCapture(const PresentProcess& process, PresentShot& shot, std::strin
     for (int y = 0; y < a.height; ++y)
         for (int x = 0; x < a.width; ++x) {
             unsigned long pixel = XGetPixel(image, x, y);
-            for (int c = 0; c < 3; ++c) *out++ = widen((pixel & masks[c]) >> shiftOf(masks[c]), shot.channelBits[c]);
+            for (int c = 0; c < 3; ++c)
+                *out++ = present_wayland::widenChannel((pixel & masks[c]) >> shiftOf(masks[c]), shot.channelBits[c]);
         }
     XDestroyImage(image);
     shot.method = composited ? "X11, compositor running: the screen's pixels over the window"
@@ -256,8 +255,12 @@ bool presentExited(PresentProcess& process) {
 std::string presentClose(PresentProcess& process, double seconds) {
     // A pid of 0 or less would signal a whole process group.
     if (process.process <= 0) return "it was never started";
-    std::string how = "closed by WM_DELETE_WINDOW";
-    if (gDisplay && process.window && !presentExited(process)) {
+    const bool wayland = present_wayland::session();
+    const char* message = wayland ? "sway's kill (xdg_toplevel.close)" : "WM_DELETE_WINDOW";
+    std::string how = std::string("closed by ") + message;
+    if (wayland && process.window && !presentExited(process)) {
+        if (!present_wayland::askClose(process)) how = "its window was already gone";
+    } else if (gDisplay && process.window && !presentExited(process)) {
         bool sent = quietly([&] {
             XEvent e{};
             e.xclient.type = ClientMessage;
@@ -279,12 +282,13 @@ std::string presentClose(PresentProcess& process, double seconds) {
         waitpid((pid_t)process.process, nullptr, 0);
         process.ended = true;
         process.status = 128 + SIGKILL;
-        how = "killed: it did not end within " + std::to_string((int)seconds) + " s of WM_DELETE_WINDOW";
+        how = "killed: it did not end within " + std::to_string((int)seconds) + " s of " + message;
     } else {
         how += ", exit status " + std::to_string(process.status);
     }
     if (gDisplay) XCloseDisplay(gDisplay);
     gDisplay = nullptr;
+    present_wayland::disconnect();
     return how;
 }
 

@@ -1,12 +1,15 @@
 #!/usr/bin/python3
 """The README a newcomer reads: at most about 120 lines; every link and image in it and in
-docs/ resolves (files, and headings for #anchors); every page in docs/ opens by saying who
-it is for. Usage: docs_links.py [ROOT]"""
+docs/ resolves (files, and headings for #anchors) without leaving ROOT; every page in docs/
+opens by saying who it is for. ROOT is the sources, or the folder a package installs or
+unpacks its README and docs/ into, where README (README.md) may be named otherwise.
+Usage: docs_links.py [ROOT [README]]"""
 import os
 import re
 import sys
 
 ROOT = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", ".."))
+README = sys.argv[2] if len(sys.argv) > 2 else "README.md"
 LINK = re.compile(r"!?\[[^\]]*\]\(([^)\s]+)(?:\s+\"[^\"]*\")?\)")
 
 
@@ -30,11 +33,11 @@ def anchors(path):
 
 def main():
     problems = []
-    readme = os.path.join(ROOT, "README.md")
+    readme = os.path.join(ROOT, README)
     with open(readme, encoding="utf-8") as f:
         lines = f.read().count("\n")
     if lines > 120:
-        problems.append(f"README.md has {lines} lines, more than 120")
+        problems.append(f"{README} has {lines} lines, more than 120")
     docs = os.path.join(ROOT, "docs")
     pages = [readme] + sorted(os.path.join(docs, p) for p in os.listdir(docs) if p.endswith(".md"))
     checked = 0
@@ -55,11 +58,11 @@ def main():
             resolved = os.path.normpath(os.path.join(os.path.dirname(page), file)) if file else page
             if not resolved.startswith(ROOT + os.sep) or not os.path.exists(resolved):
                 problems.append(f"{name}: {target}: no such file")
-            elif anchor and (not resolved.endswith(".md") or anchor not in anchors(resolved)):
+            elif anchor and (not resolved.endswith((".md", README)) or anchor not in anchors(resolved)):
                 problems.append(f"{name}: {target}: no heading #{anchor}")
     for p in problems:
         print("FAILED:", p)
-    print(f"README.md {lines} lines; {checked} links in {len(pages)} pages, {len(problems)} problems")
+    print(f"{README} {lines} lines; {checked} links in {len(pages)} pages, {len(problems)} problems")
     return 1 if problems or checked == 0 else 0
 
 

@@ -116,7 +116,7 @@ TEST(Distance, EdgesSpillBandAndInteriorsEachWeigh) {
             {"msaa", AaClass::Msaa, 4, moved(picture, c.msaaPixel, c.msaaBy)},
             {"ssaa", AaClass::Supersampling, 4, moved(picture, c.ssaaPixel, c.ssaaBy)}};
         const Verdict v = judgeRow(picture, candidates);
-        EXPECT_EQ(v.cls, c.closest) << c.what << ": " << v.detail;
+        EXPECT_EQ(v.cls, c.closest) << c.what << ": closest " << v.closest << " at " << v.distance;
     }
 }
 
@@ -147,7 +147,7 @@ TEST(Verdict, FitsOnlyWithinTheTolerance) {
         Image picture = flat(0);
         for (std::size_t p = kSpill; p < kRow; ++p) picture = moved(picture, p, c.by);
         const Verdict v = judgeRow(picture, {{"x", AaClass::Msaa, 4, flat(0)}}, c.bits);
-        EXPECT_EQ(v.cls, c.cls) << c.by << ": " << v.text;
+        EXPECT_EQ(v.cls, c.cls) << c.by << ": closest " << v.closest << " at " << v.distance;
     }
 }
 

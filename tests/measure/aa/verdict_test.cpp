@@ -245,11 +245,11 @@ TEST_F(Verdicts, EachModeIsCalledWhatMadeIt) {
     };
     for (const auto& c : cases) {
         Verdict v = judged(c.picture, nullptr, c.bits, c.formatSamples, c.driverMultisamples);
-        EXPECT_EQ(v.cls, c.cls) << c.what << ": " << v.text << "; " << v.detail;
+        EXPECT_EQ(v.cls, c.cls) << c.what << ": closest " << v.closest << " at " << v.distance;
         if (c.cls != AaClass::Unmodelled) {
-            EXPECT_EQ(v.samples, c.samples) << c.what << ": " << v.detail;
+            EXPECT_EQ(v.samples, c.samples) << c.what << ": closest " << v.closest;
             // The spill agrees with the verdict.
-            EXPECT_EQ(v.detail.find("; but"), std::string::npos) << c.what << ": " << v.detail;
+            EXPECT_EQ(v.spill, SpillContradiction::None) << c.what << ": spill " << v.evidence.spill;
         }
     }
 }

@@ -2,6 +2,7 @@
 // the one-level allowance applies only where the back buffer was the corner of a larger one.
 #include "measure/gl/scene.h"
 #include "measure/run/presented.h"
+#include "measure/report/words.h"
 #include "platform/present.h"
 
 #include <gtest/gtest.h>

@@ -32,7 +32,7 @@ struct ColourCurve {
     CurveShape shape = CurveShape::Identity;
     double shapeError = 0;       // RMS in levels of the named shape against the fitted curve
     double gamma = 1, gain = 1;  // out = 255 (v/255)^gamma; out = gain v (clamped to 255)
-    int low = 0, high = 255;     // the curve's ends over the channels: 16 and 235 for limited range
+    int low = 0, high = 255;     // the straight line through the curve at 0 and 255: 16 and 235 for limited range
 };
 
 // Best per-channel monotone map (pool-adjacent-violators on each level's mean, weighted by

@@ -259,6 +259,8 @@ TEST(PresentationFigures, ColourCurvesAreRecoveredWithTheirShape) {
         const Image limited = mapLevels(fb.back, [](double v) { return 16 + v * 219 / 255; });
         const ColourCurve lr = fitColourCurve(fb.back, limited);
         EXPECT_EQ(lr.shape, CurveShape::LimitedRange);
+        EXPECT_NEAR(lr.low, 16, 1);
+        EXPECT_NEAR(lr.high, 235, 1);
         EXPECT_LT(lr.residual, 0.01);
         EXPECT_EQ(applyCurve(fb.back, lr).rgb, limited.rgb);
         const ColourCurve gain = fitColourCurve(fb.back, mapLevels(fb.back, [](double v) { return 0.8 * v; }));
@@ -377,6 +379,14 @@ TEST(PresentationFigures, DetailKeptSeparatesBlurFromAliasingRemoved) {
         EXPECT_GE(same[i].kept, one[i].kept);
         EXPECT_GT(one[i].falseDetail, same[i].falseDetail);
     }
+    // A 5-6-5 framebuffer's levels keep nearly all of it, and a blur still loses it.
+    const ChannelBits coarse{5, 6, 5};
+    const auto quantised = detailKept(ref, quantise(s.reference, coarse), s.landmarks);
+    const auto quantisedBlur = detailKept(ref, quantise(convolve(s.reference, gaussian(1.2)), coarse), s.landmarks);
+    for (std::size_t i = 0; i < same.size(); ++i) {
+        EXPECT_GT(quantised[i].kept, 0.9) << i;
+        EXPECT_LT(quantisedBlur[i].kept, 0.7) << i;
+    }
     // The checkerboards alias at one sample; the smooth caption cells barely do.
     EXPECT_LT(keptOf(one, LandmarkKind::Checkerboards), keptOf(one, LandmarkKind::Caption));
     // Where the reference is flat there is no detail to keep.
@@ -397,7 +407,7 @@ TEST(PresentationFigures, DetailKeptSeparatesBlurFromAliasingRemoved) {
 TEST(PresentationFigures, EdgesReachAndCoverage) {
     const Scene& s = scene();
     const EdgeFigures none = edgeFigures(s.one, s.one, s.coverage, s.bands, 1);
-    EXPECT_GT(none.runs, 10u);
+    EXPECT_GE(none.runs, 4u);
     EXPECT_EQ(none.reachMax, 0);
     EXPECT_DOUBLE_EQ(none.edgeError, none.oneSampleEdgeError);
     // The reference's edges recover its coverage better than one sample does, and exactly

@@ -86,6 +86,36 @@ double changedRmse(const Image& presented, const std::vector<bool>& presentedCha
     return n ? std::sqrt(sum / n) : 0.0;
 }
 
+// The unsharp mask's amount that best explains the change where there is one: least
+// squares of each channel's change on the back buffer's detail above a Gaussian, over the
+// changed pixels alone and leaving out levels clipped at black or white (where the change
+// could not go as far as it meant). A contrast-adaptive sharpening leaves strong edges and
+// flat areas as they were, so a kernel fitted over the whole picture has next to no lobes;
+// where it acts it still adds back detail as an unsharp mask does.
+double sharpeningAmount(const Image& back, const Image& presented, double tolerance) {
+    const Image smooth = gaussianBlur(back, kSharpeningSigma);
+    const std::vector<bool> changed = changedFrom(presented, back, (int)std::floor(tolerance));
+    double dh = 0, hh = 0;
+    for (std::size_t p = 0; p < changed.size(); ++p)
+        for (std::size_t i = p * 3; changed[p] && i < p * 3 + 3; ++i)
+            if (presented.rgb[i] != 0 && presented.rgb[i] != 255) {
+                const double detail = (double)back.rgb[i] - smooth.rgb[i];
+                dh += ((double)presented.rgb[i] - back.rgb[i]) * detail;
+                hh += detail * detail;
+            }
+    return hh > 0 ? dh / hh : 0.0;
+}
+
+// The picture a chain's first step makes of the one-sample frame: the single candidate of
+// that step where there is one (the chains are built from the single members), else made.
+Image firstStepOf(const std::vector<FamilyCandidate>& candidates, const FamilyCandidate& chain,
+                  const Image& oneSample) {
+    const std::string first = chain.name.substr(0, chain.name.find('+'));
+    for (const FamilyCandidate& c : candidates)
+        if (c.steps.size() == 1 && c.name == first) return c.image;
+    return applyStep(oneSample, chain.steps[0]);
+}
+
 // Whether a curve alone explains the change, on both counts.
 bool isPointwise(double residual, double rmse, double tolerance) {
     return residual <= kPointwiseLevels + tolerance / 2 && residual <= kPointwiseShare * rmse;
@@ -145,7 +175,7 @@ PresentationStep stepOf(PresentationClass cls, const PresentationEvidence& e) {
         case PresentationClass::Morphological:
             s.threshold = e.threshold, s.reach = e.reach, s.detailKept = e.detailKept;
             break;
-        case PresentationClass::Sharpening: s.strength = -e.negativeSum; break;
+        case PresentationClass::Sharpening: s.strength = e.sharpeningAmount; break;
         default: break;
     }
     return s;
@@ -169,6 +199,7 @@ std::vector<PresentationStep> stepsOfMember(const FamilyDistance& best, const Pr
         if (m.family == Family::Box) s.filter = FilterShape::Box;
         if (m.family == Family::Tent) s.filter = FilterShape::Tent;
         if (m.family == Family::Gaussian) s.filter = FilterShape::Gaussian, s.sigma = m.sigma;
+        if (s.cls == PresentationClass::Sharpening && std::isfinite(best.sharpening)) s.strength = best.sharpening;
         steps.push_back(s);
     }
     if (best.afterCurve) steps.push_back(stepOf(PresentationClass::ColourChanged, e));
@@ -259,7 +290,11 @@ PresentationEvidence evidenceOf(const PresentationFigures& f, const Presentation
     e.negativeSum = f.kernel.negativeSum, e.sigma = f.kernel.sigma, e.boxSide = f.kernel.boxSide;
     e.gated = f.gating.gated, e.threshold = f.gating.threshold;
     e.overshootShare = f.range.overshootShare, e.haloWidth = f.range.haloWidth;
-    e.reach = f.edges.reachMean;
+    if (f.hasEdges && f.edges.runs > 0) e.reach = f.edges.reachMean;
+    if (e.sameSize && in.back && in.presented) {
+        const Image curved = colourStepOf(f) ? applyCurve(*in.back, f.curve) : *in.back;
+        e.sharpeningAmount = sharpeningAmount(curved, *in.presented, in.tolerance);
+    }
     e.edgeError = f.edges.edgeError, e.oneSampleEdgeError = f.edges.oneSampleEdgeError;
     e.detailKept = meanKept(f.detail), e.backDetailKept = meanKept(f.backDetail);
     return e;
@@ -285,6 +320,11 @@ std::vector<FamilyDistance> familyDistances(const std::vector<FamilyCandidate>& 
             d.distance = changedRmse(presented, curved, c.image, curvedBase, levels, curve);
         else
             d.distance = std::numeric_limits<double>::infinity();  // the curve stands for its colour map
+        if (std::isfinite(d.distance) && c.steps.size() == 2 &&
+            classOf(c.steps[1].family) == PresentationClass::Sharpening) {
+            const Image before = firstStepOf(candidates, c, oneSample);
+            d.sharpening = sharpeningAmount(d.afterCurve ? mapped(before, *curve) : before, presented, tolerance);
+        }
     });
     std::erase_if(out, [](const FamilyDistance& d) { return std::isinf(d.distance); });
     std::stable_sort(out.begin(), out.end(),

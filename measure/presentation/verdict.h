@@ -33,6 +33,9 @@ enum class ColourShape : std::uint8_t { Identity, Gain, Gamma, LimitedRange, Cur
 // A linear filter's shape.
 enum class FilterShape : std::uint8_t { Identity, Box, Tent, Gaussian, Other };
 
+// The width of the unsharp mask a sharpening's strength is read as.
+constexpr double kSharpeningSigma = 1.0;
+
 // The figures the verdict reads, taken from the measured presentation figures
 // (evidenceOf) or set directly.
 struct PresentationEvidence {
@@ -61,8 +64,13 @@ struct PresentationEvidence {
     // Changed pixels leaving their 3 x 3 range, and the halo's width in pixels.
     double overshootShare = 0;
     double haloWidth = 0;
-    // How far along an edge the changes reach from a stair step (pixels).
-    double reach = 0;
+    // How far along an edge the changes reach from a stair step (pixels); NaN where the
+    // figures found no stair run long enough to read it on.
+    double reach = std::numeric_limits<double>::quiet_NaN();
+    // The amount of an unsharp mask (Gaussian of sigma kSharpeningSigma) that best matches
+    // the change over the pixels it changed: 0.6 for an unsharp mask of amount 0.6 at that
+    // sigma, negative for a blur.
+    double sharpeningAmount = 0;
     // Edge error against the reference's coverage, of the picture and of the one-sample frame.
     double edgeError = 0, oneSampleEdgeError = 0;
     // Share of the reference's texture detail kept, over every landmark with detail: by the
@@ -83,6 +91,10 @@ struct FamilyDistance {
     std::vector<FamilyStep> steps;
     bool afterCurve = false;
     double distance = 0;
+    // A chain ending in a sharpening: the sharpening's amount read against the picture its
+    // first step makes (as the evidence's sharpeningAmount is against the back buffer);
+    // NaN for any other candidate.
+    double sharpening = std::numeric_limits<double>::quiet_NaN();
 };
 
 // Per-channel map of the 256 levels, as the colour curve is measured.
@@ -110,11 +122,13 @@ struct PresentationStep {
     double sigma = 0;
     // Morphological
     double threshold = std::numeric_limits<double>::quiet_NaN();
-    double reach = 0;
+    double reach = std::numeric_limits<double>::quiet_NaN();  // NaN: no stair run to read it on
     double detailKept = 1;
     bool unmodelled = false;  // the evidence says morphological and no family member fits
     // Sharpening
-    double strength = 0;  // the fitted kernel's negative lobes (minus their sum; the kernel sums to about 1)
+    // The evidence's sharpeningAmount, or after a chain's first step its member's
+    // sharpening: an unsharp mask's amount at sigma kSharpeningSigma.
+    double strength = 0;
     // Morphological, Sharpening, Filter: the closest member of the step's families
     std::string closest;
     FamilyStep member;

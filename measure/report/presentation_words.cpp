@@ -95,12 +95,12 @@ std::string presentationStepText(const PresentationStep& s) {
                 s.unmodelled ? "a morphological filter the tool does not model" : "morphological anti-aliasing";
             text += " (";
             if (std::isfinite(s.threshold)) text += "threshold about " + formatFigure(s.threshold, 2) + " luma, ";
-            text += "reaching " + formatFigure(s.reach, 1) + " pixels along edges, " + percent(s.detailKept) +
-                    " of the texture detail kept";
+            if (std::isfinite(s.reach)) text += "reaching " + formatFigure(s.reach, 1) + " pixels along edges, ";
+            text += percent(s.detailKept) + " of the texture detail kept";
             return text + (s.unmodelled ? "" : closestText(s)) + ")";
         }
         case PresentationClass::Sharpening:
-            return "sharpening (strength " + formatFigure(std::fabs(s.strength), 2) + closestText(s) + ")";
+            return "sharpening (strength " + formatFigure(s.strength, 2) + closestText(s) + ")";
         case PresentationClass::Scaled: return "scaling (the presented picture is resampled)";
         case PresentationClass::Unexplained: return "a change the tool cannot explain";
     }
@@ -121,7 +121,7 @@ std::string presentationShortText(const PresentationVerdict& v) {
             step = s.unmodelled ? "a morphological filter the tool does not model" : "morphological anti-aliasing";
             if (std::isfinite(s.threshold)) step += " (threshold about " + formatFigure(s.threshold, 1) + " luma)";
         } else if (s.cls == PresentationClass::Sharpening) {
-            step = "sharpening (strength " + formatFigure(std::fabs(s.strength), 2) + ")";
+            step = "sharpening (strength " + formatFigure(s.strength, 2) + ")";
         } else if (s.cls == PresentationClass::Filter) {
             step = filterText(s);
         } else {

@@ -171,8 +171,10 @@ struct ScaleFigures {
     bool resampled = false;         // the picture is not the back buffer's grid
 };
 
-// Each tile of the presented picture placed on the back buffer by the best shift (parabola
-// refined); a scaled picture's shifts grow across it.
+// Each tile of the presented picture with structure both ways placed on the back buffer by
+// the best shift (Gauss-Newton refined); a scaled picture's shifts grow across it, a moved
+// one's are all alike off a filter's centre, a local filter's scatter. Give `back` after
+// the colour step (as measurePresentation does): a curve left in pulls the tiles.
 ScaleFigures scaleFigures(const Image& back, const Image& presented);
 
 // ----- all together

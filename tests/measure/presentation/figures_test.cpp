@@ -2,7 +2,9 @@
 // the processor, changed the way presentation changes pictures (colour maps, blurs,
 // sharpening, a contrast-gated blend, resampling), the figures read back. No OpenGL.
 #include "measure/aa/candidates.h"
+#include "measure/presentation/families.h"
 #include "measure/presentation/figures.h"
+#include "synthetic_frame.h"
 
 #include <gtest/gtest.h>
 
@@ -187,6 +189,25 @@ Image zoom(const Image& in, double scale) {
         for (int x = 0; x < in.width; ++x) {
             const double sx = std::clamp((x - in.width / 2.0) / scale + in.width / 2.0, 0.0, in.width - 1.001);
             const double sy = std::clamp((y - in.height / 2.0) / scale + in.height / 2.0, 0.0, in.height - 1.001);
+            const int ix = (int)sx, iy = (int)sy;
+            const double fx = sx - ix, fy = sy - iy;
+            for (int c = 0; c < 3; ++c) {
+                auto at = [&](int i, int j) { return (double)in.rgb[((std::size_t)j * in.width + i) * 3 + c]; };
+                const double v = (1 - fy) * ((1 - fx) * at(ix, iy) + fx * at(ix + 1, iy)) +
+                                 fy * ((1 - fx) * at(ix, iy + 1) + fx * at(ix + 1, iy + 1));
+                out.rgb[((std::size_t)y * in.width + x) * 3 + c] = (std::uint8_t)std::lround(v);
+            }
+        }
+    return out;
+}
+
+// The whole picture moved by (dx, dy) pixels, bilinear: presented(x) = back(x + d).
+Image shifted(const Image& in, double dx, double dy) {
+    Image out(in.width, in.height);
+    for (int y = 0; y < in.height; ++y)
+        for (int x = 0; x < in.width; ++x) {
+            const double sx = std::clamp(x + dx, 0.0, in.width - 1.001);
+            const double sy = std::clamp(y + dy, 0.0, in.height - 1.001);
             const int ix = (int)sx, iy = (int)sy;
             const double fx = sx - ix, fy = sy - iy;
             for (int c = 0; c < 3; ++c) {
@@ -448,6 +469,62 @@ TEST(PresentationFigures, ResampledPicturesAreScaled) {
     EXPECT_FALSE(f.sameSize);
     EXPECT_TRUE(f.scale.resampled);
     EXPECT_DOUBLE_EQ(f.scale.scaleX, 2);
+    // The whole picture moved off the grid, by a fraction of a pixel or a whole one: every
+    // tile moves alike, and the scale stays 1.
+    for (const auto& [dx, dy] : {std::pair{0.3, 0.0}, std::pair{0.25, 0.25}, std::pair{0.0, 1.0}}) {
+        const ScaleFigures moved = scaleFigures(one, shifted(one, dx, dy));
+        EXPECT_TRUE(moved.resampled) << dx << " " << dy;
+        EXPECT_NEAR(moved.shiftX, dx, 0.02);
+        EXPECT_NEAR(moved.shiftY, dy, 0.02);
+        EXPECT_NEAR(moved.scaleX, 1, 0.001);
+    }
+}
+
+// Local changes of the same grid, a morphological filter's gated blends and a colour map
+// alike, are not resampling: on this scene and on the synthetic frame, in 8 bits and 5-6-5,
+// through the figures (which match the tiles after the colour step) and for the squeeze
+// alone, on the back buffer as it is.
+TEST(PresentationFigures, LocalChangesAreNotResampled) {
+    const Image frames[] = {scene().one, synthetic::render(1)};
+    const ColourMap limited{ColourMapKind::LimitedRange, 1};
+    for (const Image& one : frames) {
+        for (const ChannelBits& bits : {ChannelBits{8, 8, 8}, ChannelBits{5, 6, 5}}) {
+            SCOPED_TRACE(::testing::Message() << one.width << " wide, green " << bits.g);
+            const Image back = quantise(one, bits);
+            const Image pictures[] = {fxaa(back, {}),
+                                      fxaa(back, {12, 1.0, 0.063, 0.0312, false}),
+                                      mlaa(back, {}),
+                                      applyColourMap(back, limited),
+                                      applyColourMap(fxaa(back, {}), limited),
+                                      applyColourMap(back, {ColourMapKind::Gamma, 0.8}),
+                                      unsharpMask(back, 1.0, 0.8),
+                                      cas(back, 0.6)};
+            for (std::size_t i = 0; i < std::size(pictures); ++i) {
+                PresentationInput in;
+                in.back = &back;
+                const Image presented = quantise(pictures[i], bits);
+                in.presented = &presented;
+                in.tolerance = quantisationStep(bits);
+                const ScaleFigures s = measurePresentation(in).scale;
+                EXPECT_FALSE(s.resampled) << i << ": spread " << s.shiftSpread << ", shift " << s.shiftX << " "
+                                          << s.shiftY << ", scale " << s.scaleX << " " << s.scaleY;
+                EXPECT_GE(s.tiles, 6) << i;
+                EXPECT_NEAR(s.scaleX, 1, 0.005) << i;
+                EXPECT_NEAR(s.scaleY, 1, 0.005) << i;
+            }
+            EXPECT_FALSE(scaleFigures(back, applyColourMap(back, limited)).resampled);
+        }
+    }
+}
+
+// A tile whose edges all run one way slides along them: it is not placed.
+TEST(PresentationFigures, TilesWithoutStructureAreNotPlaced) {
+    Image stripes(kW, kH);
+    for (std::size_t p = 0; p < stripes.pixels(); ++p)
+        for (int c = 0; c < 3; ++c) stripes.rgb[p * 3 + c] = (p / kW) % 6 < 3 ? 40 : 220;
+    const ScaleFigures s = scaleFigures(stripes, fxaa(stripes, {}));
+    EXPECT_EQ(s.tiles, 0);
+    EXPECT_FALSE(s.resampled);
 }
 
 }  // namespace

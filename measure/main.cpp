@@ -393,6 +393,13 @@ void chooseWindowVerdict(Results& r) {
             r.windowVerdictAt = i;
         }
     }
+    // Where presentation's own verdict explains how the picture changed, the frame's
+    // anti-aliasing is the back buffer's and the window's verdict joins the two.
+    for (std::size_t i = 0; r.presentation.explained() && i < r.aa.verdicts.size(); ++i)
+        if (r.captures[r.aa.verdicts[i].captureIndex].kind == CaptureKind::Window) {
+            r.windowVerdict = WindowVerdict::BackBufferAndPresentation;
+            r.windowVerdictAt = i;
+        }
 }
 
 // The summary, the report and the terminal's tables; the run's exit status.
@@ -461,6 +468,8 @@ int measureRun(const Options& o, HWND window, Results& r, Phases& phases) {
     phases.start("verdicts");
     progress("verdicts");
     judgeAntialiasing(s);
+    phases.start("presentation");
+    measurePresentationStep(s);
     for (Target& t : msaa) releaseTarget(gl, t);
     if (!gl.framebuffers) releaseTarget(gl, single);
     chooseWindowVerdict(r);

@@ -14,7 +14,7 @@ packages=(
     libstb-dev desktop-file-utils appstream lintian debootstrap zip unzip fakeroot dpkg-dev file
     libwayland-dev libwayland-bin sway grim weston wayland-utils jq
     libcli11-dev nlohmann-json3-dev libvalijson-dev libegl-dev libegl-mesa0 python3-skimage chromium
-    python3-jsonschema python3-lxml mesa-vulkan-drivers
+    python3-jsonschema python3-lxml mesa-vulkan-drivers vkbasalt picom
 )
 
 # node and npm for the browser tests' client, Debian's unless another node is installed.

@@ -137,6 +137,8 @@ public:
         section("section-runs", "The runs");
         changes();
         section("section-changes", "What changed");
+        if (!presentation(failed)) return false;
+        section("section-presentation", "What presentation did");
         if (!suites.empty()) expectations(suites);
         section("section-expectations", "Expectations");
         figures();
@@ -258,6 +260,58 @@ private:
         if (found.empty()) h_ << "<p>No verdict, mode or sample count differs between the runs.</p>";
         for (const std::string& c : found) h_ << "<p>" << c << "</p>";
         h_ << "</div>\n";
+    }
+
+    // What presentation did on each run, side by side: the verdict (a changed one called
+    // out), the texture detail kept by landmark, and the change maps copied beside the page.
+    bool presentation(std::string& failed) {
+        auto of = [](const Run& run) {
+            const Json presented = run.results.value("presented", Json::object());
+            return presented.value("presentation", Json::object());
+        };
+        bool any = false;
+        for (const Run& run : runs_) any = any || of(run).value("measured", false);
+        if (!any) return true;
+        h_ << "<h2>What presentation did</h2>\n<table id='presentation'><thead><tr><th></th>";
+        runHeads(false);
+        h_ << "</tr></thead><tbody>\n<tr><td>verdict</td>";
+        const std::string first = runs_[0].results.value("presented", Json::object()).value("verdict", "");
+        for (const Run& run : runs_) {
+            const Json presented = run.results.value("presented", Json::object());
+            const std::string verdict = presented.value("verdict", "");
+            h_ << "<td class='text" << (verdict != first ? " changes" : "") << "'>"
+               << (verdict.empty() ? std::string(kNoFigure) : escapeMarkup(presented.value("verdict_text", verdict)))
+               << (verdict != first ? " <b>(changed)</b>" : "") << "</td>";
+        }
+        h_ << "</tr>\n";
+        for (const char* landmark : {"interiors", "checkerboards", "thin_lines", "caption"}) {
+            h_ << "<tr><td>detail kept: " << landmark << "</td>";
+            for (const Run& run : runs_) {
+                Json kept;
+                for (const Json& d : of(run).value("detail", Json::array()))
+                    if (d.value("landmark", "") == landmark) kept = d.value("kept", Json());
+                h_ << "<td>" << cell(kept) << "</td>";
+            }
+            h_ << "</tr>\n";
+        }
+        h_ << "<tr><td>change map</td>";
+        std::error_code ec;
+        for (std::size_t i = 0; i < runs_.size(); ++i) {
+            const fs::path from = fs::path(runs_[i].dir) / files::kChangeMap;
+            const std::string to = "r" + std::to_string(i) + "-" + files::kChangeMap;
+            h_ << "<td class='text'>";
+            if (fs::exists(from, ec)) {
+                fs::copy_file(from, fs::path(out_) / to, fs::copy_options::overwrite_existing, ec);
+                if (ec) return failed = to, false;
+                h_ << "<img class='heat' src='" << to << "' alt='where presentation changed the picture on "
+                   << escapeMarkup(runs_[i].name) << "'>";
+            } else {
+                h_ << kNoFigure;
+            }
+            h_ << "</td>";
+        }
+        h_ << "</tr>\n</tbody></table>\n";
+        return true;
     }
 
     // Each expectation's outcome on each run.
@@ -514,6 +568,11 @@ std::set<std::string> reportFiles(const Json& results) {
     const Json presented = results.value("presented", Json::object());
     if (window && presented.value("captured", false)) out.insert(files::kPresented);
     if (window && presented.value("compared", false)) out.insert(files::kPresentedHeatMap);
+    const Json presentation = presented.value("presentation", Json::object());
+    if (window && presentation.value("measured", false)) {
+        out.insert(files::kGatingPlot);
+        if (presentation.value("scale", Json::object()).value("same_size", false)) out.insert(files::kChangeMap);
+    }
     const Json motion = results.value("motion", Json::object());
     if (motion.contains("modes")) {
         out.insert(files::kMotionPlot);

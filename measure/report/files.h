@@ -26,6 +26,8 @@ inline constexpr char kLodErrorPlot[] = "lod-error-vs-angle.svg";
 inline constexpr char kBlendPlot[] = "blend-vs-frac.svg";
 inline constexpr char kPresented[] = "presented.png";
 inline constexpr char kPresentedHeatMap[] = "diff-presented-window.png";
+inline constexpr char kChangeMap[] = "presentation-change-map.png";
+inline constexpr char kGatingPlot[] = "presentation-change-vs-contrast.svg";
 inline constexpr char kMotionPlot[] = "motion-temporal.svg";
 // A motion mode's profile over the steps, and its animated crop ("reference" included).
 std::string motionProfile(const std::string& mode);

@@ -12,6 +12,7 @@
 #include "measure/report/flip.h"
 #include "measure/report/png.h"
 #include "measure/report/presented_section.h"
+#include "measure/report/presentation_section.h"
 #include "measure/report/summary.h"
 #include "measure/report/words.h"
 #include "measure/report/svg.h"
@@ -53,6 +54,7 @@ nlohmann::ordered_json toJson(const Results& r) {
                    {"verdict", windowVerdictText(r)}};
     j["window"].update(formatJson(r.format));
     j["presented"] = presentedJson(r.presented);
+    addPresentationJson(j["presented"], r);
     j["reference"] = {{"k", r.k},
                       {"samples_per_pixel", r.k * r.k},
                       {"check_samples", r.checkSamples},
@@ -78,7 +80,9 @@ nlohmann::ordered_json toJson(const Results& r) {
                                  {"centre_interior_rmse", c.centreRmse},
                                  {"rmse_vs_linear_light_reference", c.rmseLinear},
                                  {"ms_per_frame", c.msPerFrame},
-                                 {"cost_method", costMethodName(c.costMethod)}});
+                                 {"cost_method", costMethodName(c.costMethod)},
+                                 {"detail_kept", jsonFigure(detailKeptOf(c.detail))},
+                                 {"detail", detailJson(c.detail)}});
     j["sample_positions"] = json::object();
     for (const auto& [count, xy] : r.samplePositions) {
         json points = json::array();
@@ -368,7 +372,10 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
     std::string failed;
     if (!writePictures(r, dir, failed)) return fail(failed);
     for (const Capture& c : r.captures)
-        if (c.kind == CaptureKind::Window && !writePresentedImages(r.presented, c.image, dir, error)) return false;
+        if (c.kind == CaptureKind::Window) {
+            if (!writePresentedImages(r.presented, c.image, dir, error)) return false;
+            if (!writePresentationFiles(r, c.image, dir, failed)) return fail(failed);
+        }
     if (!writeText(dir + "/" + files::kErrorPlot, errorPlot(r))) return fail(files::kErrorPlot);
     if (!writeAntialiasingFiles(r.aa, dir, failed)) return fail(failed);
     if (!writeFilteringFiles(r.filtering, dir, failed)) return fail(failed);
@@ -386,6 +393,7 @@ bool writeReport(const Results& r, const std::string& dir, std::string& error) {
         pageHead(r, flipStyle(flip)) +
         withContents({{"section-presented", "The picture quillmere shows",
                        r.headless ? "" : presentedHtml(r.presented, r.format)},
+                      {"section-presentation", "What presentation did", presentationHtml(r)},
                       {"section-scores", "Scores against the reference", scoresSection(r)},
                       {"section-error-plot", "Edge error against samples", errorPlotSection()},
                       {"section-antialiasing", "Anti-aliasing: the evidence", antialiasingHtml(r.aa)},

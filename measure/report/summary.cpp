@@ -1,6 +1,7 @@
 // The summary: a few sentences from the results, each naming the captures its figures come from.
 #include "measure/report/summary.h"
 
+#include "measure/report/presentation_words.h"
 #include "measure/report/words.h"
 
 #include <cstdio>
@@ -10,11 +11,15 @@ namespace measure {
 
 std::string windowVerdictText(const Results& r) {
     const Verdict* v = r.chosenVerdict();
+    if (v && r.windowVerdict == WindowVerdict::BackBufferAndPresentation)
+        return verdictText(*v) + ", with " + presentationShortText(r.presentation.verdict);
     return v ? verdictText(*v) : "not measured: " + r.windowReason;
 }
 
 std::string summarise(const Results& r) {
     std::ostringstream s;
+    // What presentation did comes first: it is what the user sees.
+    if (const std::string first = presentationSentence(r); !first.empty()) s << first << " ";
     s << "On " << r.renderer << ", ";
     if (r.windowAvailable)
         s << "quillmere's window gets " << windowVerdictText(r) << ". ";

@@ -8,6 +8,8 @@
 #include "measure/gl/sampling.h"
 #include "measure/gl/scene.h"
 #include "measure/motion/figures.h"
+#include "measure/presentation/figures.h"
+#include "measure/presentation/verdict.h"
 #include "measure/run/presented.h"
 
 #include <cstdint>
@@ -22,7 +24,7 @@ namespace measure {
 // frame under a texture filter.
 enum class CaptureKind : std::uint8_t { Window, Presented, Msaa, Ssaa, Filter };
 // results.json's layout version (docs/results.schema.json); raised when a field changes meaning or goes.
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 
 struct Capture {
     std::string name;  // window, msaa-N, ssaa-KxK, filter-...
@@ -38,6 +40,25 @@ struct Capture {
     TextureFilter filter;  // filter: the texture filter it was drawn with
     Image image;
     Image coverage;
+    // The reference's texture detail this picture keeps, by landmark (Interiors first).
+    std::vector<DetailKept> detail;
+};
+
+// What presentation did: the presented picture against the back buffer of the same frame,
+// as figures, with the landmarks' sizes the detail figures were taken over.
+struct PresentationResults {
+    bool measured = false;
+    std::string reason;  // why not, where it was not
+    PresentationFigures figures;
+    PresentationEvidence evidence;  // what the verdict read of the figures
+    PresentationVerdict verdict;
+    std::size_t candidates = 0;  // family candidates made over the back buffer
+    std::vector<std::pair<LandmarkKind, std::size_t>> landmarkPixels;
+    // Whether the verdict says presentation changed the picture in a way it explains.
+    bool explained() const {
+        return measured && !verdict.steps.empty() && verdict.steps.front().cls != PresentationClass::Unchanged &&
+               verdict.steps.front().cls != PresentationClass::Unexplained;
+    }
 };
 
 // A remark on the run the report makes beside its figures (report/words.h words it).
@@ -56,7 +77,9 @@ struct Note {
 
 // Whose anti-aliasing verdict the window gets: quillmere's presented picture where it was
 // captured and judged, else the tool's back-buffer capture; none where neither was judged.
-enum class WindowVerdict : std::uint8_t { NotMeasured, BackBuffer, Presented };
+// Where the presentation verdict explains what presentation changed, the back buffer's
+// joined with it.
+enum class WindowVerdict : std::uint8_t { NotMeasured, BackBuffer, Presented, BackBufferAndPresentation };
 
 struct Results {
     std::string version, renderer, vendor, glVersion;
@@ -67,6 +90,7 @@ struct Results {
     int sampleBuffers = 0, samples = 0;
     WindowFormat format;
     Presented presented;
+    PresentationResults presentation;
     WindowVerdict windowVerdict = WindowVerdict::NotMeasured;
     std::size_t windowVerdictAt = 0;  // in aa.verdicts, unless NotMeasured
     bool framebuffers = false;

@@ -53,6 +53,9 @@ void captureFilters(Session& s);
 void judgeAntialiasing(Session& s);
 // Every capture's scores against the reference.
 void scoreCaptures(Session& s);
+// The landmarks, every capture's texture detail kept over them, and what presentation did
+// to quillmere's presented picture (against the window's capture), into results.presentation.
+void measurePresentationStep(Session& s);
 // One capture's scores against the reference (prepared for SSIM), within the masks.
 void scoreCapture(Capture& c, const Results& r, const SsimReference& reference, const Masks& m);
 

@@ -4,6 +4,7 @@
   check_results.py schema FILE...          every results.json against docs/results.schema.json
   check_results.py junit FILE              JUnit XML against tests/measure/junit.xsd
   check_results.py page DOM A.json B.json  the comparison page (as the browser built it) against two runs
+  check_results.py detail DIR              a report's texture-detail table against its results.json
 """
 import json
 import math
@@ -120,8 +121,63 @@ def page(dom, first, second):
     return ok and checked > 0
 
 
+class Rows(HTMLParser):
+    """The rows of one table, by its id: each a list of its cells' texts."""
+
+    def __init__(self, table):
+        super().__init__()
+        self.want, self.inside, self.rows, self.cell = table, False, [], None
+
+    def handle_starttag(self, tag, attrs):
+        if tag == "table" and dict(attrs).get("id") == self.want:
+            self.inside = True
+        elif self.inside and tag == "tr":
+            self.rows.append([])
+        elif self.inside and tag == "td":
+            self.cell = ""
+
+    def handle_endtag(self, tag):
+        if tag == "table":
+            self.inside = False
+        elif tag == "td" and self.cell is not None:
+            self.rows[-1].append(self.cell.strip())
+            self.cell = None
+
+    def handle_data(self, data):
+        if self.cell is not None:
+            self.cell += data
+
+
+def detail(folder):
+    """Every mode's kept and false detail on the page, in whole percent, as results.json has them."""
+    with open(os.path.join(folder, "results.json")) as f:
+        d = json.load(f)
+    want = {c["name"]: c["detail"] for c in d["captures"] if c["kind"] != "presented"}
+    presentation = d["presented"].get("presentation", {})
+    if presentation.get("measured"):
+        want["presented"] = presentation["detail"]
+    parser = Rows("detail-kept")
+    with open(os.path.join(folder, "index.html")) as f:
+        parser.feed(f.read())
+    shown = {row[0]: row[1:] for row in parser.rows if row}
+    ok = set(shown) == set(want)
+    if not ok:
+        print(f"rows {sorted(shown)} but modes {sorted(want)}")
+    for mode, figures in want.items():
+        expected = []
+        for x in figures:
+            for key in ("kept", "false_detail"):
+                expected.append("\u2013" if x[key] is None else "%.0f" % (100 * x[key]))
+        got = [c.replace("&ndash;", "\u2013") for c in shown.get(mode, [])]
+        if got != expected:
+            print(f"{mode}: page {got}, results {expected}")
+            ok = False
+    print(f"detail: {len(want)} modes checked against the results")
+    return ok and len(want) > 0
+
+
 if __name__ == "__main__":
     what, args = sys.argv[1], sys.argv[2:]
     result = {"schema": lambda: schema(args), "junit": lambda: junit(args[0]),
-              "page": lambda: page(*args)}[what]()
+              "page": lambda: page(*args), "detail": lambda: detail(args[0])}[what]()
     sys.exit(0 if result else 1)

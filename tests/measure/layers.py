@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """quillmere-measure's layers hold: each folder includes only the folders below it
-(main -> compare -> report -> run -> {aa, filtering, motion} -> gl -> core), and the pure
+(main -> compare -> report -> run -> {aa, filtering, motion, presentation} -> gl -> core,
+presentation also using aa), and the pure
 models (measure/models.cmake) include no OpenGL, platform, renderer, file or JSON header.
 With --build DIR it also builds the models alone, in a project that never looks for OpenGL.
 Usage: layers.py ROOT [--build DIR]"""
@@ -15,7 +16,9 @@ MEASURE = ROOT / "measure"
 BELOW = {"core": {"core"}, "gl": {"gl", "core"}}
 for model in ("aa", "filtering", "motion"):
     BELOW[model] = {model, "gl", "core"}
-BELOW["run"] = {"run", "aa", "filtering", "motion", "gl", "core"}
+# What presentation does is measured with the anti-aliasing model's bands and quantisation.
+BELOW["presentation"] = {"presentation", "aa", "gl", "core"}
+BELOW["run"] = {"run", "aa", "filtering", "motion", "presentation", "gl", "core"}
 BELOW["report"] = BELOW["run"] | {"report"}
 BELOW["compare"] = BELOW["report"] | {"compare"}
 # Headers no pure model may include: OpenGL and the platform, the renderer, files, JSON.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build under Wine against the Linux build, same size, same Mesa underneath:
 # the same captures with the same granted and effective counts, and scores within 0.05
-# RMSE levels and 0.0005 SSIM; and each one's quillmere presented as its back buffer shows it.
+# RMSE levels and 0.0005 SSIM; and each one's quillmere presented as its back buffer shows it,
+# which the presentation verdict calls unchanged.
 # Usage: wine_compare.sh LINUX_QUILLMERE_MEASURE WINDOWS_QUILLMERE_MEASURE_EXE
 set -uo pipefail
 linux=$(realpath "$1")
@@ -38,6 +39,9 @@ for label, d in (("Linux", a), ("Wine", b)):
           p.get("method")))
     if not p["captured"] or p["differs"] or "exit status 0" not in p["closed"]:
         bad.append("%s: quillmere's presented window not captured equal and closed: %s" % (label, p))
+    # What presentation did, analysed the same way on both: nothing.
+    elif p.get("verdict") != "unchanged" or p["presentation"]["differing_pixels"] != 0:
+        bad.append("%s: presentation verdict %s, not unchanged" % (label, p.get("verdict")))
 for line in bad:
     print("FAILED:", line)
 sys.exit(1 if bad else 0)

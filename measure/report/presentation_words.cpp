@@ -119,7 +119,7 @@ std::string presentationShortText(const PresentationVerdict& v) {
         std::string step;
         if (s.cls == PresentationClass::Morphological) {
             step = s.unmodelled ? "a morphological filter the tool does not model" : "morphological anti-aliasing";
-            if (std::isfinite(s.threshold)) step += " (threshold about " + formatFigure(s.threshold, 1) + " luma)";
+            if (std::isfinite(s.threshold)) step += " (threshold about " + formatFigure(s.threshold, 2) + " luma)";
         } else if (s.cls == PresentationClass::Sharpening) {
             step = "sharpening (strength " + formatFigure(s.strength, 2) + ")";
         } else if (s.cls == PresentationClass::Filter) {

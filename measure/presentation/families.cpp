@@ -172,10 +172,41 @@ std::vector<double> fxaaSearchSteps(int preset) {
     }
 }
 
+namespace {
+
+// FXAA on decoded values: luma of linear light, the bilinear blend in linear light, stored
+// back in sRGB, as a filter sampling and writing sRGB views of the swapchain sees it.
+Image fxaaLinear(const Image& image, const FxaaParams& params, const std::vector<double>& steps) {
+    const int W = image.width, H = image.height;
+    std::vector<float> lin(image.rgb.size());
+    for (std::size_t i = 0; i < lin.size(); ++i) lin[i] = (float)srgbToLinear(image.rgb[i]);
+    Plane luma{W, H, std::vector<float>(image.pixels())};
+    for (std::size_t i = 0; i < luma.v.size(); ++i) {
+        const float* c = &lin[i * 3];
+        luma.v[i] = params.greenAsLuma ? c[1] : 0.299f * c[0] + 0.587f * c[1] + 0.114f * c[2];
+    }
+    Image out = image;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const FxaaShift shift = fxaaPixel(luma, x, y, params, steps);
+            if (shift.share <= 0) continue;
+            const std::size_t at = (std::size_t)y * W + x, to = (std::size_t)std::clamp(y + shift.dy, 0, H - 1) * W +
+                                                                std::clamp(x + shift.dx, 0, W - 1);
+            for (int c = 0; c < 3; ++c) {
+                const float a = lin[at * 3 + c], b = lin[to * 3 + c];
+                out.rgb[at * 3 + c] = linearToSrgb(a + (b - a) * shift.share);
+            }
+        }
+    return out;
+}
+
+}  // namespace
+
 Image fxaa(const Image& image, const FxaaParams& params) {
     const std::vector<double> steps = fxaaSearchSteps(params.preset);
     Image out = image;
     if (steps.empty()) return out;
+    if (params.linearLight) return fxaaLinear(image, params, steps);
     const Plane luma = lumaPlane(image, params.greenAsLuma);
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x) {
@@ -366,8 +397,9 @@ std::string stepName(const FamilyStep& s) {
     char text[96];
     switch (s.family) {
         case Family::Fxaa:
-            std::snprintf(text, sizeof text, "fxaa-%d-%.3g-%.3g-%.2g%s", s.fxaa.preset, s.fxaa.edgeThreshold,
-                          s.fxaa.edgeThresholdMin, s.fxaa.subpix, s.fxaa.greenAsLuma ? "-green" : "");
+            std::snprintf(text, sizeof text, "fxaa-%d-%.3g-%.3g-%.2g%s%s", s.fxaa.preset, s.fxaa.edgeThreshold,
+                          s.fxaa.edgeThresholdMin, s.fxaa.subpix, s.fxaa.greenAsLuma ? "-green" : "",
+                          s.fxaa.linearLight ? "-linear" : "");
             break;
         case Family::Mlaa: std::snprintf(text, sizeof text, "mlaa-%.3g-%d", s.mlaa.threshold, s.mlaa.reach); break;
         case Family::Unsharp: std::snprintf(text, sizeof text, "unsharp-%.2g-%.2g", s.sigma, s.amount); break;
@@ -398,9 +430,9 @@ FamilyStep member(Family family, double sigma = 0, double amount = 0, int side =
     return s;
 }
 // The parameters named as the published presets name them.
-FamilyStep fxaaMember(int preset, double edge, double min, double subpix, bool green = false) {
+FamilyStep fxaaMember(int preset, double edge, double min, double subpix, bool green = false, bool linear = false) {
     FamilyStep s = member(Family::Fxaa);
-    s.fxaa = {preset, subpix, edge, min, green};
+    s.fxaa = {preset, subpix, edge, min, green, linear};
     return s;
 }
 // MLAA's two parameters, threshold first.
@@ -428,6 +460,11 @@ std::vector<std::vector<FamilyStep>> memberChains() {
     for (double subpix : {0.0, 0.25, 0.5, 1.0}) single.push_back(fxaaMember(12, 0.166, 0.0833, subpix));
     single.push_back(fxaaMember(12, 0.166, 0.0833, 0.75, true));
     single.push_back(fxaaMember(39, 0.125, 0.0312, 0.75, true));
+    // Layers that read and write the swapchain through sRGB views filter linear light.
+    for (bool green : {false, true}) {
+        single.push_back(fxaaMember(12, 0.166, 0.0833, 0.75, green, true));
+        single.push_back(fxaaMember(39, 0.125, 0.0312, 0.75, green, true));
+    }
     for (double t : {0.05, 0.1, 0.15, 0.2})
         for (int reach : {8, 16, 32}) single.push_back(mlaaMember(t, reach));
     for (double sigma : {0.7, 1.0, 1.5})

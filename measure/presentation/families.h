@@ -26,6 +26,7 @@ struct FxaaParams {
     double edgeThreshold = 0.166;
     double edgeThresholdMin = 0.0833;
     bool greenAsLuma = false;  // luma from green alone rather than Rec. 601
+    bool linearLight = false;  // luma and blend on sRGB-decoded values, as through an sRGB view
 };
 // The preset's search steps in pixels along the edge, each step's length (empty when the
 // preset is not one FXAA defines).

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 namespace {
@@ -56,6 +57,32 @@ TEST(PresentationFamilies, MorphologicalFiltersReconstructEdgesAndKeepFlatAreas)
         EXPECT_LT(rmse(mlaa(step, {}), cover, &partial), 0.75 * rmse(step, cover, &partial)) << angle;
         EXPECT_LT(rmse(fxaa(step, {}), cover, &partial), 0.75 * rmse(step, cover, &partial)) << angle;
     }
+}
+
+// On a black and white edge luma is the same in stored values and in linear light, so FXAA
+// through an sRGB view moves the same pixels by the same shares; only the blend differs,
+// made in light and encoded again: each share s stored as 255 s comes back as sRGB(s),
+// brighter for every partial share.
+TEST(PresentationFamilies, FxaaInLinearLightBlendsLightNotLevels) {
+    Image step(60, 60);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x)
+            for (int c = 0; c < 3; ++c)
+                step.rgb[((std::size_t)y * 60 + x) * 3 + c] = 0.35 * (x - 30) + (y - 30) < 0.2 ? 255 : 0;
+    FxaaParams linear;
+    linear.linearLight = true;
+    const Image levels = fxaa(step, {}), light = fxaa(step, linear);
+    int partial = 0;
+    for (std::size_t i = 0; i < step.rgb.size(); ++i) {
+        const double s = levels.rgb[i] / 255.0;
+        const double encoded = s <= 0.0031308 ? s * 12.92 : 1.055 * std::pow(s, 1 / 2.4) - 0.055;
+        EXPECT_NEAR(light.rgb[i], 255 * encoded, 1.5) << i;
+        if (levels.rgb[i] > 2 && levels.rgb[i] < 253) {
+            ++partial;
+            EXPECT_GT(light.rgb[i], levels.rgb[i]) << i;
+        }
+    }
+    EXPECT_GT(partial, 30);
 }
 
 // An edge of luma contrast 0.05 at luma 0.5 is below FXAA's default thresholds (0.0833, or

@@ -83,10 +83,19 @@ cp -a "$shared" "$root/src/shared"
 chmod -R a-w "$root/src/shared"
 echo "fresh root: $(git -C "$root/src/quillmere" log -1 --format='%h %s')"
 
+# Certificate authorities this machine's network needs (a proxy that intercepts HTTPS, as
+# npm's registry is reached here): the root trusts them once ca-certificates is installed,
+# and node is pointed at the system's store, as this machine's own environment does.
+extra_ca=()
+if [ -n "$(ls -A /usr/local/share/ca-certificates 2>/dev/null)" ]; then
+    mkdir -p "$root/usr/local/share/ca-certificates"
+    cp -a /usr/local/share/ca-certificates/. "$root/usr/local/share/ca-certificates/"
+    extra_ca=(NODE_EXTRA_CA_CERTS=/etc/ssl/certs/ca-certificates.crt)
+fi
 [ $# -gt 0 ] || set -- bash .ci/run
 run_start=$SECONDS
 status=0
 chroot "$root" env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    LANG=C.UTF-8 CI=true sh -c 'cd /src/quillmere && exec "$@"' sh "$@" </dev/null || status=$?
+    LANG=C.UTF-8 CI=true "${extra_ca[@]}" sh -c 'cd /src/quillmere && exec "$@"' sh "$@" </dev/null || status=$?
 echo "fresh root: '$*' ended with $status after $((SECONDS - run_start)) s ($((SECONDS - start)) s in all)"
 exit $status

@@ -3,7 +3,8 @@
 # llvmpipe, softpipe and zink, headless and with a window (Xvfb), by this tree's build and by
 # BASE's, their results.json compared leaf by leaf without times, durations and the version
 # string; and `compare` of both builds over the same runs, page and pictures byte for byte.
-# One line per check: "same", or the keys that differ.
+# One line per check: "same", or the keys whose values differ or are gone; leaves only this
+# tree writes are counted apart (a newer schema adds them), never as a difference.
 # Usage: scripts/same-results.sh BASE   (a commit, or a build folder holding measure/quillmere-measure)
 # The commit's build is kept in build/same-results/<commit> for the next call.
 set -uo pipefail
@@ -46,9 +47,19 @@ leaves() {
     jq -r 'del(.version, .phases_seconds, .presented.program, .presented.grabs) | del(.. | .seconds?, .ms_per_frame?)
            | paths(scalars) as $p | "\($p | map(tostring) | join(".")) = \(getpath($p) | tojson)"' "$1"
 }
-differing() {  # two leaf lists: the keys whose values or presence differ, at most eight
-    diff <(sort "$1") <(sort "$2") | sed -n 's/^[<>] \(.*\) = .*/\1/p' | sort -u |
-        awk 'NR <= 8 { printf "%s%s", sep, $0; sep = " " } END { if (NR > 8) printf " (+%d more)", NR - 8 }'
+# At most eight of the keys read from standard input, then how many more.
+first_eight() { awk 'NR <= 8 { printf "%s%s", sep, $0; sep = " " } END { if (NR > 8) printf " (+%d more)", NR - 8 }'; }
+keys_of() { sed -n 's/^\(.*\) = .*/\1/p' "$1" | sort -u; }
+differing() {  # two leaf lists: BASE's keys whose values differ or are gone in the second
+    diff <(sort "$1") <(sort "$2") | sed -n 's/^< \(.*\) = .*/\1/p' | sort -u | first_eight
+}
+added() {  # two leaf lists: how many keys only the second has, and their first two levels
+    local new
+    new=$(comm -13 <(keys_of "$1") <(keys_of "$2"))
+    [ -n "$new" ] || return 0
+    printf '%d leaves added: ' "$(printf '%s\n' "$new" | wc -l)"
+    printf '%s\n' "$new" | sed -E 's/^([^.]+(\.[^.]+)?).*/\1/; s/\.[0-9]+$//; s/^captures\.[0-9]+/captures.N/' |
+        sort -u | first_eight
 }
 
 run() {  # build label, driver, headless|window
@@ -84,7 +95,8 @@ for driver in llvmpipe softpipe zink; do
             leaves "$a/results.json" >"$a.leaves"
             leaves "$b/results.json" >"$b.leaves"
             keys=$(differing "$a.leaves" "$b.leaves")
-            if [ -z "$keys" ]; then echo "$driver $mode: same"; else echo "$driver $mode: $keys"; status=1; fi
+            more=$(added "$a.leaves" "$b.leaves")
+            if [ -z "$keys" ]; then echo "$driver $mode: same${more:+ ($more)}"; else echo "$driver $mode: $keys${more:+ ($more)}"; status=1; fi
             dirs+=("$driver-$mode")
         fi
     done

@@ -39,7 +39,8 @@ int wedgeAt(double x, double y) {
     if (r < kInner || r > kOuter) return -1;
     const double a = std::atan2(dy, dx);
     for (int i = 0; i < (int)std::size(kWedges); ++i)
-        if (std::abs(std::remainder(a - kWedges[i].angle, 2 * std::numbers::pi)) < kHalf * (1 - 0.4 * r / kOuter)) return i;
+        if (std::abs(std::remainder(a - kWedges[i].angle, 2 * std::numbers::pi)) < kHalf * (1 - 0.4 * r / kOuter))
+            return i;
     return -1;
 }
 

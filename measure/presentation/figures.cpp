@@ -50,8 +50,12 @@ constexpr double kSigmaLow = 0.3, kSigmaHigh = 2.5, kSigmaStep = 0.005;
 // ----- gating
 // Bins with fewer pixels say nothing about their contrast.
 constexpr std::size_t kMinBinPixels = 16;
-// A bin the filter acts on changes at least this share of its pixels.
+// A bin the filter acts on changes at least this share of the pixels that the busiest bin
+// changes: FXAA at its default subpixel blend changes up to 90 % of a contrast's pixels,
+// without it (only the ends of spans) 25 %, and the gate lies below both alike.
 constexpr double kGateActive = 0.5;
+// A change whose busiest contrast keeps nine pixels in ten says too little for a gate.
+constexpr double kGateBusiest = 0.1;
 // A quiet bin changes at most this share of its pixels beyond the tolerance (a stray pixel
 // whose diagonal neighbour passes a cross-shaped test, as FXAA's is)...
 constexpr double kQuietShare = 0.02;
@@ -74,6 +78,13 @@ constexpr double kStrongEdge = 0.25;
 constexpr int kMaxHalo = 8;
 // A distance with this share of the overshoot of the busiest one is still the halo.
 constexpr double kHaloShare = 0.1;
+// Below this share of the changed pixels in colours seen twice or more, the scatter about
+// each colour's mean says too little (quillmere's frame: 92 % and more under every change
+// tried, a saturation boost over the few coloured pixels included).
+constexpr double kMinGroupedShare = 0.5;
+// The detail the change is correlated with: the back buffer above a Gaussian of the
+// unsharp mask's own width (the verdict's kSharpeningSigma).
+constexpr double kDetailSigma = 1.0;
 
 // ----- edges
 // A boundary between two pixels of the one-sample frame is a stair step's run where their
@@ -308,7 +319,8 @@ void nameCurve(const std::array<LevelSums, 3>& sums, ColourCurve& curve) {
     curve.shapeError = std::min({gain, gamma, limited, levels});
 }
 
-// One channel's monotone map from its level sums; levels never seen are interpolated.
+// One channel's monotone map (rising or falling) from its level sums; levels never seen are
+// interpolated.
 std::array<std::uint8_t, 256> channelMap(const LevelSums& s) {
     std::vector<double> mean, weight;
     std::vector<int> seen;
@@ -321,7 +333,18 @@ std::array<std::uint8_t, 256> channelMap(const LevelSums& s) {
     std::array<std::uint8_t, 256> map{};
     for (int v = 0; v < 256; ++v) map[v] = (std::uint8_t)v;
     if (seen.empty()) return map;
-    const std::vector<double> fit = monotone(mean, weight);
+    std::vector<double> fit = monotone(mean, weight);
+    // A curve may fall as well as rise (an inverted picture): the nearer of the two.
+    std::vector<double> falling(mean.size());
+    for (std::size_t i = 0; i < mean.size(); ++i) falling[i] = -mean[i];
+    falling = monotone(falling, weight);
+    double riseError = 0, fallError = 0;
+    for (std::size_t i = 0; i < mean.size(); ++i) {
+        riseError += weight[i] * (fit[i] - mean[i]) * (fit[i] - mean[i]);
+        fallError += weight[i] * (falling[i] + mean[i]) * (falling[i] + mean[i]);
+    }
+    if (fallError < riseError)
+        for (std::size_t i = 0; i < mean.size(); ++i) fit[i] = -falling[i];
     std::size_t k = 0;
     for (int v = 0; v < 256; ++v) {
         while (k + 1 < seen.size() && seen[k + 1] <= v) ++k;
@@ -383,6 +406,55 @@ Image applyCurve(const Image& image, const ColourCurve& curve) {
     Image out = image;
     for (std::size_t i = 0; i < out.rgb.size(); ++i) out.rgb[i] = curve.map[i % 3][out.rgb[i]];
     return out;
+}
+
+ColourFunction colourFunction(const Image& back, const Image& presented, double tolerance) {
+    ColourFunction f;
+    const std::size_t n = back.pixels();
+    auto colourOf = [&](std::size_t p) {
+        const std::uint8_t* c = &back.rgb[p * 3];
+        return (std::uint32_t)c[0] << 16 | (std::uint32_t)c[1] << 8 | c[2];
+    };
+    // Pixels ordered by their back-buffer colour, so each colour's pixels lie together.
+    std::vector<std::uint32_t> order(n);
+    for (std::size_t p = 0; p < n; ++p) order[p] = (std::uint32_t)p;
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return colourOf(a) != colourOf(b) ? colourOf(a) < colourOf(b) : a < b;
+    });
+    double scatter = 0, change = 0, freedom = 0, counted = 0;
+    std::size_t changed = 0, grouped = 0;
+    for (std::size_t begin = 0; begin < n;) {
+        std::size_t end = begin + 1;
+        while (end < n && colourOf(order[end]) == colourOf(order[begin])) ++end;
+        std::size_t changedHere = 0;
+        double sum[3] = {}, square = 0, moved = 0;
+        for (std::size_t i = begin; i < end; ++i) {
+            const std::size_t p = order[i];
+            changedHere += pixelChange(back, presented, p) > tolerance;
+            for (int c = 0; c < 3; ++c) {
+                const double v = presented.rgb[p * 3 + c], d = v - back.rgb[p * 3 + c];
+                sum[c] += v, square += v * v, moved += d * d;
+            }
+        }
+        const std::size_t size = end - begin;
+        changed += changedHere;
+        if (changedHere > 0 && size >= 2) {
+            grouped += changedHere;
+            double mean = 0;
+            for (double s : sum) mean += s * s / (double)size;
+            scatter += square - mean;
+            change += moved;
+            freedom += 3.0 * (double)(size - 1);
+            counted += 3.0 * (double)size;
+        }
+        begin = end;
+    }
+    f.groupedShare = changed ? (double)grouped / (double)changed : 0;
+    if (f.groupedShare >= kMinGroupedShare && freedom > 0) {
+        f.residual = std::sqrt(std::max(0.0, scatter) / freedom);
+        f.change = std::sqrt(change / counted);
+    }
+    return f;
 }
 
 namespace {
@@ -676,9 +748,13 @@ ContrastGating contrastGating(const Image& base, const Image& presented, double 
     g.threshold = kNaN;
     // What the filter does where it acts: the mean relative change of the bins it changes
     // in the main.
+    double busiest = 0;
+    for (int b = 1; b < kGatingBins; ++b)
+        if (g.counts[b] >= kMinBinPixels) busiest = std::max(busiest, g.changedShare[b]);
+    if (busiest < kGateBusiest) return g;
     double active = 0, activeCount = 0;
     for (int b = 1; b < kGatingBins; ++b)
-        if (g.counts[b] >= kMinBinPixels && g.changedShare[b] >= kGateActive) {
+        if (g.counts[b] >= kMinBinPixels && g.changedShare[b] >= kGateActive * busiest) {
             active += relative[b];
             activeCount += g.counts[b];
         }
@@ -749,6 +825,24 @@ int haloWidth(const Image& base, const std::vector<bool>& overshoot) {
     for (int k = 0; k <= kMaxHalo; ++k)
         if (count[k] >= kHaloShare * busiest) width = k + 1;
     return width;
+}
+
+// Correlation, over the changed pixels' channels, of the change with the back buffer's
+// detail above a Gaussian; levels the presented picture clips at black or white are left
+// out, since there the change could not go as far as it meant.
+double detailCorrelation(const Image& base, const Image& presented, double tolerance) {
+    double cd = 0, cc = 0, dd = 0;
+    for (int c = 0; c < 3; ++c) {
+        const std::vector<float> plane = channelPlane(base, c);
+        const std::vector<float> smooth = gaussianPlane(plane, base.width, base.height, kDetailSigma);
+        for (std::size_t p = 0; p < base.pixels(); ++p) {
+            const std::uint8_t shown = presented.rgb[p * 3 + c];
+            if (pixelChange(base, presented, p) <= tolerance || shown == 0 || shown == 255) continue;
+            const double change = (double)shown - plane[p], detail = (double)plane[p] - smooth[p];
+            cd += change * detail, cc += change * change, dd += detail * detail;
+        }
+    }
+    return cc > 0 && dd > 0 ? cd / std::sqrt(cc * dd) : 0.0;
 }
 
 }  // namespace
@@ -1209,6 +1303,7 @@ PresentationFigures measurePresentation(const PresentationInput& in) {
     for (std::size_t p = 0; p < back.pixels(); ++p) f.differing += pixelChange(back, presented, p) > in.tolerance;
     f.rmse = rmse(back, presented);
     f.everyPixel = fitColourCurve(back, presented);
+    f.byColour = colourFunction(back, presented, in.tolerance);
     colourStep(back, presented, f);
     const Image curved = applyCurve(back, f.curve);
     // The figures after the colour step depend on it alone, not on each other.
@@ -1216,7 +1311,12 @@ PresentationFigures measurePresentation(const PresentationInput& in) {
     const bool detail = in.reference && in.landmarks;
     const std::function<void()> tasks[] = {
         [&] { f.gating = contrastGating(curved, presented, in.tolerance, &back); },
-        [&] { f.range = rangeFigures(curved, presented, in.tolerance); },
+        [&] {
+            f.range = rangeFigures(curved, presented, in.tolerance);
+            // Against the back buffer itself: a curve fitted on every pixel takes up some of
+            // what a light sharpening does (it pushes levels apart).
+            f.range.detailCorrelation = detailCorrelation(back, presented, in.tolerance);
+        },
         [&] {
             if (!edges) return;
             f.edges = edgeFigures(curved, presented, *in.referenceCoverage, *in.bands, in.tolerance, in.reference);

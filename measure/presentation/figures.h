@@ -13,6 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace measure {
@@ -40,6 +41,19 @@ struct ColourCurve {
 // pixels `fitOn` marks (every pixel without it); the residual is always over every pixel.
 ColourCurve fitColourCurve(const Image& back, const Image& presented, const std::vector<bool>* fitOn = nullptr);
 Image applyCurve(const Image& image, const ColourCurve& curve);
+
+// The presented picture as a function of the back buffer's colour (its RGB triple), which
+// any pointwise change is, however it mixes the channels (saturation, vibrance, a colour
+// matrix, a 3D look-up table): how far the presented pixels of one back-buffer colour
+// scatter about their mean. Read over the colours a changed pixel has, each seen twice or
+// more; NaN where fewer than half the changed pixels have such a colour.
+struct ColourFunction {
+    double residual = std::numeric_limits<double>::quiet_NaN();  // levels RMS about each colour's mean
+    double change = 0;                                           // levels RMS of the change over the same pixels
+    double groupedShare = 0;  // of the changed pixels, those whose colour is seen twice or more
+};
+
+ColourFunction colourFunction(const Image& back, const Image& presented, double tolerance);
 
 // ----- linear filter: the least-squares kernel
 
@@ -95,6 +109,9 @@ struct RangeFigures {
     double overshootShare = 0;  // of the changed pixels, those outside the base's local range
     double overshootDepth = 0;  // mean levels beyond that range, over the overshooting pixels
     int haloWidth = 0;          // pixels from a strong edge the overshoot reaches (0: none)
+    // Correlation of the change with the detail above a Gaussian of sigma 1: a sharpening
+    // adds that detail back (above 0), an average takes it away (below 0).
+    double detailCorrelation = 0;
 };
 
 RangeFigures rangeFigures(const Image& base, const Image& presented, double tolerance);
@@ -201,6 +218,7 @@ struct PresentationFigures {
     double rmse = 0;            // against the back buffer
     // The curve on every pixel: its residual says whether the change is pointwise.
     ColourCurve everyPixel;
+    ColourFunction byColour;  // pointwise across channels too
     // The colour step the spatial figures are read after: the identity, `everyPixel`, or
     // the curve of the pixels whose 5 x 5 is flat (which no filter of up to 5 x 5 changes,
     // so a blur cannot dilute it), whichever leaves the kernel the least residual.

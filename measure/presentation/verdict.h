@@ -20,7 +20,7 @@ namespace measure {
 
 enum class PresentationClass : std::uint8_t {
     Unchanged,      // the presented picture is the back buffer
-    ColourChanged,  // a pointwise per-channel curve
+    ColourChanged,  // pointwise: a per-channel curve, or a change mixing the channels
     Filter,         // a linear filter without negative lobes (box, tent, Gaussian, ...)
     Morphological,  // changes gated by local contrast, reconstructing edges along lines
     Sharpening,     // overshoot past the local range, negative lobes
@@ -29,7 +29,7 @@ enum class PresentationClass : std::uint8_t {
 };
 
 // The colour curve's shape, as the verdict names it.
-enum class ColourShape : std::uint8_t { Identity, Gain, Gamma, LimitedRange, Curve };
+enum class ColourShape : std::uint8_t { Identity, Gain, Gamma, LimitedRange, Curve, Mixed };
 // A linear filter's shape.
 enum class FilterShape : std::uint8_t { Identity, Box, Tent, Gaussian, Other };
 
@@ -47,6 +47,10 @@ struct PresentationEvidence {
     ColourShape colour = ColourShape::Identity;
     double colourResidual = 0;   // RMSE in levels after the curve, every pixel
     double colourDeviation = 0;  // RMS over the levels of how far the curve moves them
+    // The presented picture as a function of the back buffer's colour (ColourFunction):
+    // its scatter about each colour's mean and the change over the same pixels, levels.
+    double functionResidual = std::numeric_limits<double>::quiet_NaN();
+    double functionChange = 0;
     double gamma = 1, gain = 1;
     int low = 0, high = 255;
     // The least-squares kernel after the curve, rows top to bottom.
@@ -61,9 +65,11 @@ struct PresentationEvidence {
     // Changes against the back buffer's local contrast (3 x 3 luma range).
     bool gated = false;
     double threshold = std::numeric_limits<double>::quiet_NaN();  // luma 0..1
-    // Changed pixels leaving their 3 x 3 range, and the halo's width in pixels.
+    // Changed pixels leaving their 5 x 5 range, and the halo's width in pixels.
     double overshootShare = 0;
     double haloWidth = 0;
+    // Correlation of the change with the back buffer's detail (RangeFigures).
+    double detailCorrelation = 0;
     // How far along an edge the changes reach from a stair step (pixels); NaN where the
     // figures found no stair run long enough to read it on.
     double reach = std::numeric_limits<double>::quiet_NaN();

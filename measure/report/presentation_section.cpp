@@ -35,6 +35,18 @@ const char* curveShapeName(CurveShape s) {
     return "other";
 }
 
+const char* colourShapeName(ColourShape s) {
+    switch (s) {
+        case ColourShape::Identity: return "identity";
+        case ColourShape::Gain: return "gain";
+        case ColourShape::Gamma: return "gamma";
+        case ColourShape::LimitedRange: return "limited_range";
+        case ColourShape::Curve: return "curve";
+        case ColourShape::Mixed: return "mixed";
+    }
+    return "curve";
+}
+
 const char* kernelShapeName(KernelShape s) {
     switch (s) {
         case KernelShape::Identity: return "identity";
@@ -51,7 +63,11 @@ json stepJson(const PresentationStep& s) {
     json j = {{"class", presentationClassName(s.cls)}, {"text", presentationStepText(s)}};
     switch (s.cls) {
         case PresentationClass::ColourChanged:
-            j.update({{"gamma", jsonFigure(s.gamma)}, {"gain", jsonFigure(s.gain)}, {"low", s.low}, {"high", s.high}});
+            j.update({{"colour", colourShapeName(s.colour)},
+                      {"gamma", jsonFigure(s.gamma)},
+                      {"gain", jsonFigure(s.gain)},
+                      {"low", s.low},
+                      {"high", s.high}});
             break;
         case PresentationClass::Filter:
             j.update({{"kernel_side", s.kernelSide}, {"kernel", s.kernel}, {"sigma", jsonFigure(s.sigma)}});
@@ -105,13 +121,17 @@ json figuresJson(const PresentationFigures& f) {
                          {"gain", jsonFigure(c.gain)},
                          {"low", c.low},
                          {"high", c.high}};
+    j["colour_function"] = {{"residual", jsonFigure(f.byColour.residual)},
+                            {"change", jsonFigure(f.byColour.change)},
+                            {"grouped_share", jsonFigure(f.byColour.groupedShare)}};
     j["kernel"] = kernelJson(f.kernel);
     j["contrast_gating"] = gatingJson(f.gating);
     j["range"] = {{"changed_pixels", f.range.changed},
                   {"changed_share", jsonFigure(f.range.changedShare)},
                   {"overshoot_share", jsonFigure(f.range.overshootShare)},
                   {"overshoot_depth", jsonFigure(f.range.overshootDepth)},
-                  {"halo_width", f.range.haloWidth}};
+                  {"halo_width", f.range.haloWidth},
+                  {"detail_correlation", jsonFigure(f.range.detailCorrelation)}};
     if (f.hasEdges)
         j["edges"] = {{"runs", f.edges.runs},
                       {"reach_mean", jsonFigure(f.edges.reachMean)},
@@ -325,8 +345,9 @@ std::string presentationHtml(const Results& r) {
               << (f.gating.gated ? "changes begin at a luma range of " + formatFigure(f.gating.threshold, 2)
                                  : std::string("none"))
               << ".</li><li>Range: " << formatFigure(100 * f.range.overshootShare, 1)
-              << " % of the changed pixels leave the back buffer's 3&times;3 range, halo " << f.range.haloWidth
-              << " pixels.</li>";
+              << " % of the changed pixels leave the back buffer's 5&times;5 range, halo " << f.range.haloWidth
+              << " pixels; the change correlates " << formatFigure(f.range.detailCorrelation, 2)
+              << " with the detail above a Gaussian of 1 pixel (added back: above 0; taken away: below 0).</li>";
             if (f.hasEdges)
                 h << "<li>Along edges: changes reach " << formatFigure(f.edges.reachMean, 1) << " pixels (at most "
                   << formatFigure(f.edges.reachMax, 0) << ") from a stair step; coverage error "

@@ -19,6 +19,8 @@ std::string colourText(const PresentationStep& s) {
                    ")";
         case ColourShape::Curve:
             return "a colour curve (levels " + std::to_string(s.low) + "-" + std::to_string(s.high) + ")";
+        case ColourShape::Mixed:
+            return "a colour change that mixes the channels (such as saturation, vibrance or a colour matrix)";
     }
     return "a colour change";
 }

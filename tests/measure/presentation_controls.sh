@@ -4,7 +4,10 @@
 # than the unchanged picture, CAS is sharpening, SMAA morphological), zink without it and
 # plain llvmpipe unchanged, and picom's window shaders on Xvfb (a 3 x 3 box blur is a box
 # filter, a gamma curve and a limited-range squeeze are colour changes). SMAA, the gamma
-# curve and the limited-range squeeze are controls no threshold was tuned on. A missing
+# curve and the limited-range squeeze are controls no threshold was tuned on. Beyond the
+# candidates: vkBasalt's denoised luma sharpening (little overshoot) is sharpening, its FXAA
+# without subpixel blend at a high threshold morphological, picom's saturation boost a
+# colour change mixing the channels and a 2 x 2 pixelation not anti-aliasing. A missing
 # vkBasalt, Vulkan driver or picom skips its cases (status 77 when nothing could run).
 # Usage: presentation_controls.sh QUILLMERE_MEASURE
 set -uo pipefail
@@ -71,7 +74,9 @@ else
         printf 'effects = fxaa\n' >"$tmp/fxaa.conf"
         printf 'effects = cas\ncasSharpness = 0.4\n' >"$tmp/cas.conf"
         printf 'effects = smaa\n' >"$tmp/smaa.conf"
-        for effect in fxaa cas smaa; do
+        printf 'effects = dls\n' >"$tmp/dls.conf"
+        printf 'effects = fxaa\nfxaaQualitySubpix = 0.0\nfxaaQualityEdgeThreshold = 0.25\n' >"$tmp/sparse.conf"
+        for effect in fxaa cas smaa dls sparse; do
             measure "vkbasalt-$effect" "${zink[@]}" ENABLE_VKBASALT=1 VKBASALT_CONFIG_FILE="$tmp/$effect.conf"
         done
         check "vkBasalt FXAA: morphological anti-aliasing" test "$(verdict vkbasalt-fxaa)" = morphological
@@ -86,6 +91,9 @@ else
         check "vkBasalt CAS: overshoot past the local range" \
             test "$(field "$tmp/vkbasalt-cas" "q['range']['overshoot_share'] > 0")" = True
         check "vkBasalt SMAA (untuned control): morphological" test "$(verdict vkbasalt-smaa)" = morphological
+        check "vkBasalt DLS: sharpening" test "$(verdict vkbasalt-dls)" = sharpening
+        check "vkBasalt FXAA without subpixel blend, threshold 0.25: morphological" \
+            test "$(verdict vkbasalt-sparse)" = morphological
     fi
 fi
 
@@ -115,6 +123,9 @@ else
         for (int x = -1; x <= 1; ++x) c += texture(tex, at + vec2(x, y) * step) / 9.0;'
     shader "$tmp/gamma.glsl" '    c.rgb = pow(c.rgb, vec3(1.0 / 1.6));'
     shader "$tmp/limited.glsl" '    c.rgb = c.rgb * (219.0 / 255.0) + 16.0 / 255.0;'
+    shader "$tmp/saturate.glsl" '    float l = dot(c.rgb, vec3(0.299, 0.587, 0.114));
+    c.rgb = clamp(mix(vec3(l), c.rgb, 1.5), 0.0, 1.0);'
+    shader "$tmp/pixelate.glsl" '    c = texture(tex, (floor(at / step / 2.0) * 2.0 + 0.5) * step);'
     picom_run "$tmp/box.glsl" picom-box
     check "picom box blur: a box filter" test "$(field "$tmp/picom-box" "p['verdict'], q['kernel']['shape']")" = "filter box"
     picom_run "$tmp/gamma.glsl" picom-gamma
@@ -123,6 +134,11 @@ else
     picom_run "$tmp/limited.glsl" picom-limited
     check "picom limited range (untuned control): a colour change into 16-235" \
         test "$(field "$tmp/picom-limited" "p['verdict'], q['colour_curve']['low'], q['colour_curve']['high']")" = "colour 16 235"
+    picom_run "$tmp/saturate.glsl" picom-saturate
+    check "picom saturation boost: a colour change mixing the channels" \
+        test "$(field "$tmp/picom-saturate" "p['verdict'], q['steps'][0].get('colour')")" = "colour mixed"
+    picom_run "$tmp/pixelate.glsl" picom-pixelate
+    check "picom 2 x 2 pixelation: not anti-aliasing" test "$(verdict picom-pixelate)" != morphological
 fi
 check "every results.json here matches docs/results.schema.json" \
     /usr/bin/python3 "$here/check_results.py" schema "$tmp"/*/results.json

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 
@@ -186,6 +187,101 @@ TEST(PresentationVerdict, ColourUnchangedAndUnmodelled) {
         EXPECT_NEAR(gated.steps[0].threshold, 0.25, 0.1);
         EXPECT_FALSE(gated.steps[0].closest.empty());
     }
+}
+
+// Each pixel's colour through `f` of its whole RGB triple (0..1), clamped.
+Image pointwise(const Image& in, const std::function<std::array<double, 3>(std::array<double, 3>)>& f) {
+    Image out = in;
+    for (std::size_t p = 0; p < in.pixels(); ++p) {
+        const std::uint8_t* c = &in.rgb[p * 3];
+        const std::array<double, 3> v = f({c[0] / 255.0, c[1] / 255.0, c[2] / 255.0});
+        for (int k = 0; k < 3; ++k) out.rgb[p * 3 + k] = (std::uint8_t)std::lround(255 * std::clamp(v[k], 0.0, 1.0));
+    }
+    return out;
+}
+
+// Each 2 x 2 block of pixels takes its top-left pixel's colour: a picture made at half the
+// size and shown enlarged, at the same size.
+Image pixelated(const Image& in) {
+    Image out = in;
+    for (int y = 0; y < in.height; ++y)
+        for (int x = 0; x < in.width; ++x)
+            for (int c = 0; c < 3; ++c)
+                out.rgb[((std::size_t)y * in.width + x) * 3 + c] =
+                    in.rgb[((std::size_t)(y & ~1) * in.width + (x & ~1)) * 3 + c];
+    return out;
+}
+
+// `sharpened` held inside the 3 x 3 range of `in`, channel by channel: a sharpening that
+// never overshoots, as one that limits itself to the local contrast does.
+Image withinRange(const Image& in, const Image& sharpened) {
+    Image out = sharpened;
+    for (int y = 0; y < in.height; ++y)
+        for (int x = 0; x < in.width; ++x)
+            for (int c = 0; c < 3; ++c) {
+                int lo = 255, hi = 0;
+                for (int j = std::max(0, y - 1); j <= std::min(in.height - 1, y + 1); ++j)
+                    for (int i = std::max(0, x - 1); i <= std::min(in.width - 1, x + 1); ++i) {
+                        const int v = in.rgb[((std::size_t)j * in.width + i) * 3 + c];
+                        lo = std::min(lo, v), hi = std::max(hi, v);
+                    }
+                std::uint8_t& v = out.rgb[((std::size_t)y * in.width + x) * 3 + c];
+                v = (std::uint8_t)std::clamp((int)v, lo, hi);
+            }
+    return out;
+}
+
+// Changes of kinds no candidate is: an inverted picture and a saturation boost (which no
+// per-channel curve explains) are colour changes; FXAA without its subpixel blend and with
+// a high threshold changes few pixels of any contrast and is still morphological; a
+// sharpening kept inside the local range is a sharpening by the detail it adds; a 2 x 2
+// pixelation, which averages nothing and moves edges away from their coverage, is not
+// taken for anti-aliasing.
+TEST(PresentationVerdict, ChangesNoCandidateIsKeepTheirClass) {
+    auto saturate = [](std::array<double, 3> c) {
+        const double l = 0.299 * c[0] + 0.587 * c[1] + 0.114 * c[2];
+        for (double& v : c) v = l + 1.5 * (v - l);
+        return c;
+    };
+    for (const Framebuffer& fb : framebuffers()) {
+        SCOPED_TRACE(std::to_string(fb.bits.g) + " bits of green");
+        auto verdictOf = [&](const Image& presented) {
+            return judged(fb.back, quantise(presented, fb.bits), fb.tolerance);
+        };
+        const PresentationVerdict inverted = verdictOf(pointwise(fb.back, [](std::array<double, 3> c) {
+            return std::array{1 - c[0], 1 - c[1], 1 - c[2]};
+        }));
+        ASSERT_EQ(classes(inverted), std::vector<Class>{Class::ColourChanged});
+        EXPECT_EQ(inverted.steps[0].colour, ColourShape::Curve);
+        EXPECT_EQ(inverted.steps[0].low, 255);
+        EXPECT_EQ(inverted.steps[0].high, 0);
+        const PresentationVerdict saturated = verdictOf(pointwise(fb.back, saturate));
+        ASSERT_EQ(classes(saturated), std::vector<Class>{Class::ColourChanged});
+        EXPECT_EQ(saturated.steps[0].colour, ColourShape::Mixed);
+        const PresentationVerdict sparse = verdictOf(fxaa(fb.back, {12, 0.0, 0.25, 0.0833}));
+        EXPECT_EQ(classes(sparse), std::vector<Class>{Class::Morphological}) << sparse.closest;
+        const PresentationVerdict limited = verdictOf(withinRange(fb.back, unsharpMask(fb.back, 1.0, 0.5)));
+        EXPECT_EQ(classes(limited), std::vector<Class>{Class::Sharpening}) << limited.closest;
+        const PresentationVerdict blocks = verdictOf(pixelated(fb.back));
+        ASSERT_EQ(blocks.steps.size(), 1u);
+        EXPECT_NE(blocks.steps[0].cls, Class::Morphological) << blocks.closest;
+    }
+}
+
+// An average no kernel explains whose nearest member is morphological, though none fits, is
+// taken for a morphological filter only where it brings the edges nearer the reference's
+// coverage; one that moves them away (a pixelation on quillmere's frame) is unexplained.
+TEST(PresentationVerdict, AnUnfittedAverageIsMorphologicalOnlyWhereItRecoversCoverage) {
+    PresentationEvidence e;
+    e.changedShare = 0.1, e.rmse = 50, e.colourResidual = 50;
+    e.identityResidual = 50, e.kernelResidual = 36, e.detailCorrelation = -0.7;
+    FamilyDistance nearest;
+    nearest.name = "fxaa", nearest.steps = {FamilyStep{Family::Fxaa}}, nearest.distance = 40;
+    e.oneSampleEdgeError = 45;
+    e.edgeError = 38;
+    EXPECT_EQ(classes(judgePresentation(e, {nearest})), std::vector<Class>{Class::Morphological});
+    e.edgeError = 98;
+    EXPECT_EQ(classes(judgePresentation(e, {nearest})), std::vector<Class>{Class::Unexplained});
 }
 
 // The picture about its centre by `scale`, bilinear; `size` its own side's scale.

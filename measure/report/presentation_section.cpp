@@ -337,7 +337,9 @@ std::string presentationHtml(const Results& r) {
             const PresentationFigures& f = p.figures;
             h << "<p id='presentation'>Presentation verdict: <b>" << escapeMarkup(presentationVerdictText(p.verdict))
               << "</b>.</p>\n<ul><li>Colour: best per-channel curve " << curveShapeName(f.curve.shape) << ", residual "
-              << formatFigure(f.curve.residual, 2) << " levels.</li><li>Linear filter: " << f.kernel.side << "&times;"
+              << formatFigure(f.curve.residual, 2) << " levels; as a function of the whole colour, scatter "
+              << formatFigure(f.byColour.residual, 2) << " levels about each back-buffer colour's mean, of a change of "
+              << formatFigure(f.byColour.change, 2) << " levels.</li><li>Linear filter: " << f.kernel.side << "&times;"
               << f.kernel.side << " kernel, " << kernelShapeName(f.kernel.shape) << ", residual "
               << formatFigure(f.kernel.residual, 2) << " levels (identity "
               << formatFigure(f.kernel.identityResidual, 2) << "), negative weights "

@@ -276,7 +276,9 @@ TEST(PresentationVerdict, AnUnfittedAverageIsMorphologicalOnlyWhereItRecoversCov
     e.changedShare = 0.1, e.rmse = 50, e.colourResidual = 50;
     e.identityResidual = 50, e.kernelResidual = 36, e.detailCorrelation = -0.7;
     FamilyDistance nearest;
-    nearest.name = "fxaa", nearest.steps = {FamilyStep{Family::Fxaa}}, nearest.distance = 40;
+    FamilyStep morphological;
+    morphological.family = Family::Fxaa;
+    nearest.name = "fxaa", nearest.steps = {morphological}, nearest.distance = 40;
     e.oneSampleEdgeError = 45;
     e.edgeError = 38;
     EXPECT_EQ(classes(judgePresentation(e, {nearest})), std::vector<Class>{Class::Morphological});

@@ -24,7 +24,7 @@ namespace measure {
 // frame under a texture filter.
 enum class CaptureKind : std::uint8_t { Window, Presented, Msaa, Ssaa, Filter };
 // results.json's layout version (docs/results.schema.json); raised when a field changes meaning or goes.
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 
 struct Capture {
     std::string name;  // window, msaa-N, ssaa-KxK, filter-...

@@ -27,7 +27,7 @@ std::vector<float> lumaPlane(const Image& image);
 enum class CurveShape : std::uint8_t { Identity, Gain, Gamma, LimitedRange, Levels, Other };
 
 struct ColourCurve {
-    std::array<std::array<std::uint8_t, 256>, 3> map{};  // per channel, non-decreasing
+    std::array<std::array<std::uint8_t, 256>, 3> map{};  // per channel, monotone (falling for an inverted picture)
     double residual = 0;   // RMSE in 8-bit levels of the presented picture after the curve, every pixel
     double deviation = 0;  // RMS over the levels seen of map(v) - v: how far the curve moves levels
     CurveShape shape = CurveShape::Identity;

@@ -292,6 +292,8 @@ PresentationEvidence evidenceOf(const PresentationFigures& f, const Presentation
     if (curve) {
         e.colour = colourShapeOf(curve->shape);
         e.gamma = curve->gamma, e.gain = curve->gain, e.low = curve->low, e.high = curve->high;
+        // The straight line through an S-curve ends outside the levels, which 8 bits cannot.
+        e.low = std::clamp(e.low, 0, 255), e.high = std::clamp(e.high, 0, 255);
         e.colourDeviation = curve->deviation;
     }
     e.filter = filterShapeOf(f.kernel.shape);

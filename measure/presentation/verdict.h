@@ -52,6 +52,7 @@ struct PresentationEvidence {
     double functionResidual = std::numeric_limits<double>::quiet_NaN();
     double functionChange = 0;
     double gamma = 1, gain = 1;
+    // Where the curve's nearest straight line takes black and white, within 0-255.
     int low = 0, high = 255;
     // The least-squares kernel after the curve, rows top to bottom.
     FilterShape filter = FilterShape::Identity;

@@ -18,7 +18,8 @@ std::string colourText(const PresentationStep& s) {
             return "limited-range RGB (levels squeezed into " + std::to_string(s.low) + "-" + std::to_string(s.high) +
                    ")";
         case ColourShape::Curve:
-            return "a colour curve (levels " + std::to_string(s.low) + "-" + std::to_string(s.high) + ")";
+            return "a colour curve (its nearest straight line takes black to " + std::to_string(s.low) +
+                   " and white to " + std::to_string(s.high) + ")";
         case ColourShape::Mixed:
             return "a colour change that mixes the channels (such as saturation, vibrance or a colour matrix)";
     }

@@ -23,7 +23,8 @@ namespace measure {
 // shows it, a framebuffer object of a sample count, K x K sub-pixel renders averaged, or one
 // frame under a texture filter.
 enum class CaptureKind : std::uint8_t { Window, Presented, Msaa, Ssaa, Filter };
-// results.json's layout version (docs/results.schema.json); raised when a field changes meaning or goes.
+// results.json's layout version (docs/results.schema.json); raised whenever the layout changes, since a
+// build refuses any field it was not built with.
 constexpr int kSchemaVersion = 4;
 
 struct Capture {

@@ -255,6 +255,15 @@ TEST(PresentationVerdict, ChangesNoCandidateIsKeepTheirClass) {
         EXPECT_EQ(inverted.steps[0].colour, ColourShape::Curve);
         EXPECT_EQ(inverted.steps[0].low, 255);
         EXPECT_EQ(inverted.steps[0].high, 0);
+        // A contrast S-curve: its nearest straight line ends outside the levels.
+        const PresentationVerdict contrast = verdictOf(pointwise(fb.back, [](std::array<double, 3> c) {
+            for (double& v : c) v = v * v * (3 - 2 * v);
+            return c;
+        }));
+        ASSERT_EQ(classes(contrast), std::vector<Class>{Class::ColourChanged});
+        EXPECT_EQ(contrast.steps[0].colour, ColourShape::Curve);
+        EXPECT_EQ(contrast.steps[0].low, 0);
+        EXPECT_EQ(contrast.steps[0].high, 255);
         const PresentationVerdict saturated = verdictOf(pointwise(fb.back, saturate));
         ASSERT_EQ(classes(saturated), std::vector<Class>{Class::ColourChanged});
         EXPECT_EQ(saturated.steps[0].colour, ColourShape::Mixed);

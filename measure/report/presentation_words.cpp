@@ -46,6 +46,12 @@ std::string closestText(const PresentationStep& s) {
     return "; closest " + s.closest + ": " + formatFigure(s.distance, 1) + " levels";
 }
 
+// A sharpening after a filter the tool does not model has no strength of its own to give.
+std::string sharpeningText(const PresentationStep& s, bool withClosest) {
+    if (!std::isfinite(s.strength)) return "sharpening of unmeasured strength";
+    return "sharpening (strength " + formatFigure(s.strength, 2) + (withClosest ? closestText(s) : "") + ")";
+}
+
 }  // namespace
 
 const char* presentationClassName(PresentationClass cls) {
@@ -102,8 +108,7 @@ std::string presentationStepText(const PresentationStep& s) {
             text += percent(s.detailKept) + " of the texture detail kept";
             return text + (s.unmodelled ? "" : closestText(s)) + ")";
         }
-        case PresentationClass::Sharpening:
-            return "sharpening (strength " + formatFigure(s.strength, 2) + closestText(s) + ")";
+        case PresentationClass::Sharpening: return sharpeningText(s, true);
         case PresentationClass::Scaled: return "scaling (the presented picture is resampled)";
         case PresentationClass::Unexplained: return "a change the tool cannot explain";
     }
@@ -124,7 +129,7 @@ std::string presentationShortText(const PresentationVerdict& v) {
             step = s.unmodelled ? "a morphological filter the tool does not model" : "morphological anti-aliasing";
             if (std::isfinite(s.threshold)) step += " (threshold about " + formatFigure(s.threshold, 2) + " luma)";
         } else if (s.cls == PresentationClass::Sharpening) {
-            step = "sharpening (strength " + formatFigure(s.strength, 2) + ")";
+            step = sharpeningText(s, false);
         } else if (s.cls == PresentationClass::Filter) {
             step = filterText(s);
         } else {

@@ -7,7 +7,8 @@
 # curve and the limited-range squeeze are controls no threshold was tuned on. Beyond the
 # candidates: vkBasalt's denoised luma sharpening (little overshoot) is sharpening, its FXAA
 # without subpixel blend at a high threshold morphological, picom's saturation boost a
-# colour change mixing the channels and a 2 x 2 pixelation not anti-aliasing. A missing
+# colour change mixing the channels, a 2 x 2 pixelation not anti-aliasing, vkBasalt's SMAA
+# then CAS both in order, and a contrast S-curve a colour curve. A missing
 # vkBasalt, Vulkan driver or picom skips its cases (status 77 when nothing could run).
 # Usage: presentation_controls.sh QUILLMERE_MEASURE
 set -uo pipefail
@@ -76,7 +77,8 @@ else
         printf 'effects = smaa\n' >"$tmp/smaa.conf"
         printf 'effects = dls\n' >"$tmp/dls.conf"
         printf 'effects = fxaa\nfxaaQualitySubpix = 0.0\nfxaaQualityEdgeThreshold = 0.25\n' >"$tmp/sparse.conf"
-        for effect in fxaa cas smaa dls sparse; do
+        printf 'effects = smaa:cas\n' >"$tmp/smaacas.conf"
+        for effect in fxaa cas smaa dls sparse smaacas; do
             measure "vkbasalt-$effect" "${zink[@]}" ENABLE_VKBASALT=1 VKBASALT_CONFIG_FILE="$tmp/$effect.conf"
         done
         check "vkBasalt FXAA: morphological anti-aliasing" test "$(verdict vkbasalt-fxaa)" = morphological
@@ -94,6 +96,8 @@ else
         check "vkBasalt DLS: sharpening" test "$(verdict vkbasalt-dls)" = sharpening
         check "vkBasalt FXAA without subpixel blend, threshold 0.25: morphological" \
             test "$(verdict vkbasalt-sparse)" = morphological
+        check "vkBasalt SMAA then CAS: morphological, then sharpening" \
+            test "$(verdict vkbasalt-smaacas)" = morphological+sharpening
     fi
 fi
 
@@ -126,6 +130,7 @@ else
     shader "$tmp/saturate.glsl" '    float l = dot(c.rgb, vec3(0.299, 0.587, 0.114));
     c.rgb = clamp(mix(vec3(l), c.rgb, 1.5), 0.0, 1.0);'
     shader "$tmp/pixelate.glsl" '    c = texture(tex, (floor(at / step / 2.0) * 2.0 + 0.5) * step);'
+    shader "$tmp/scurve.glsl" '    c.rgb = smoothstep(0.0, 1.0, c.rgb);'
     picom_run "$tmp/box.glsl" picom-box
     check "picom box blur: a box filter" test "$(field "$tmp/picom-box" "p['verdict'], q['kernel']['shape']")" = "filter box"
     picom_run "$tmp/gamma.glsl" picom-gamma
@@ -139,6 +144,9 @@ else
         test "$(field "$tmp/picom-saturate" "p['verdict'], q['steps'][0].get('colour')")" = "colour mixed"
     picom_run "$tmp/pixelate.glsl" picom-pixelate
     check "picom 2 x 2 pixelation: not anti-aliasing" test "$(verdict picom-pixelate)" != morphological
+    picom_run "$tmp/scurve.glsl" picom-scurve
+    check "picom contrast S-curve: a colour curve whose ends are levels" \
+        test "$(field "$tmp/picom-scurve" "p['verdict'], q['steps'][0]['colour'], 0 <= q['steps'][0]['low'] <= q['steps'][0]['high'] <= 255")" = "colour curve True"
 fi
 check "every results.json here matches docs/results.schema.json" \
     /usr/bin/python3 "$here/check_results.py" schema "$tmp"/*/results.json

@@ -295,6 +295,26 @@ TEST(PresentationVerdict, AnUnfittedAverageIsMorphologicalOnlyWhereItRecoversCov
     EXPECT_EQ(classes(judgePresentation(e, {nearest})), std::vector<Class>{Class::Unexplained});
 }
 
+// A gated change no member fits is a morphological filter; where some of its changed pixels
+// also leave the local range, which an average never does, a sharpening follows it, its
+// strength unknown since the filter's own picture is not at hand. Strays of rounding are not.
+TEST(PresentationVerdict, OvershootAfterAnUnmodelledMorphologicalFilterIsASharpeningAfterIt) {
+    PresentationEvidence e;
+    e.changedShare = 0.12, e.rmse = 14, e.colourResidual = 13;
+    e.identityResidual = 14, e.kernelResidual = 11, e.detailCorrelation = -0.7;
+    e.gated = true, e.threshold = 0.12, e.sharpeningAmount = -0.4;
+    FamilyDistance nearest;
+    nearest.name = "limited-range", nearest.steps = {FamilyStep{}}, nearest.distance = 21;
+    nearest.steps[0].family = Family::Colour;
+    e.overshootShare = 0.027;
+    const PresentationVerdict sharpened = judgePresentation(e, {nearest});
+    ASSERT_EQ(classes(sharpened), (std::vector<Class>{Class::Morphological, Class::Sharpening}));
+    EXPECT_TRUE(sharpened.steps[0].unmodelled);
+    EXPECT_TRUE(std::isnan(sharpened.steps[1].strength));
+    e.overshootShare = 0.0006;
+    EXPECT_EQ(classes(judgePresentation(e, {nearest})), std::vector<Class>{Class::Morphological});
+}
+
 // The picture about its centre by `scale`, bilinear; `size` its own side's scale.
 Image resampled(const Image& in, double scale, double size) {
     Image out((int)std::lround(in.width * size), (int)std::lround(in.height * size));

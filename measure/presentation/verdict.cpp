@@ -40,7 +40,7 @@ constexpr double kChainMargin = 0.5;
 constexpr double kOvershootShare = 0.15;
 // After a morphological filter, which averages and so leaves no pixel past its range
 // (vkBasalt's FXAA and SMAA: none of 85,000 and 56,000 changed pixels), this share of the
-// changed pixels past it is a sharpening that follows: a hundred times the strays rounding
+// changed pixels past it is a sharpening that follows, well clear of any stray rounding
 // could leave. vkBasalt's SMAA then CAS at 0.4: 2.7 %; FXAA's blur leaves CAS little to
 // overshoot (0.06 %), so that pair is read as the morphological filter alone.
 constexpr double kOvershootAfterAverage = 0.01;
@@ -298,7 +298,7 @@ PresentationEvidence evidenceOf(const PresentationFigures& f, const Presentation
     if (curve) {
         e.colour = colourShapeOf(curve->shape);
         e.gamma = curve->gamma, e.gain = curve->gain, e.low = curve->low, e.high = curve->high;
-        // The straight line through an S-curve ends outside the levels, which 8 bits cannot.
+        // The words give the line's ends as levels; an S-curve's line ends outside 0-255.
         e.low = std::clamp(e.low, 0, 255), e.high = std::clamp(e.high, 0, 255);
         e.colourDeviation = curve->deviation;
     }
